@@ -1,0 +1,45 @@
+// The one WAV image: a 44-byte RIFF/WAVE header, PCM data and, when the data length is odd, a
+// pad byte, in one block from the toolkit heap.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr float MIN_DURATION_SECONDS = 0.1f;
+constexpr int32_t IMAGE_QUERY_ADDRESS = -1;
+constexpr size_t WAV_HEADER_SIZE = 44;
+
+// Header field offsets.
+constexpr size_t WAV_RIFF_SIZE_OFFSET = 4;
+constexpr size_t WAV_CHANNELS_OFFSET = 22;
+constexpr size_t WAV_RATE_OFFSET = 24;
+constexpr size_t WAV_BITS_OFFSET = 34;
+constexpr size_t WAV_DATA_SIZE_OFFSET = 40;
+
+// A duration >= 0 (raised to MIN_DURATION_SECONDS when below it) frees the old image and
+// prepares a new, silent one in the current sound format; returns its address or nullptr when
+// it could not be allocated.  A negative argument is a query: rounded to a whole number, -1
+// answers the current image (nullptr if none) and anything else nullptr.
+uint8_t* prepare_wav_image(float duration_or_query);
+
+// The size in bytes of the current image's block (header, data and pad byte), 0 if none.
+size_t wav_image_size();
+
+// The header of the last image prepared (all variable fields zero before the first).
+const uint8_t* wav_header_template();
+
+// Little-endian field access.
+inline uint32_t wav_read_u32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+inline int16_t wav_read_i16(const uint8_t* p) { return int16_t(uint16_t(p[0] | p[1] << 8)); }
+inline void wav_write_u32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+inline void wav_write_u16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}

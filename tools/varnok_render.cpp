@@ -1,0 +1,131 @@
+// varnok-render: renders one tone exactly as the program does and writes the whole WAV image
+// (header, data and pad byte) to a file or to standard output.
+#include "synth/sound_format.h"
+#include "synth/tone.h"
+#include "synth/wav_image.h"
+#include "toolkit/toolkit.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <strings.h>
+#include <unistd.h>
+
+namespace {
+constexpr float MAX_DURATION = 512.0f;
+
+struct Options {
+    int32_t rate = 44100;
+    int32_t bits = 16;
+    int32_t channels = 1;
+    std::string style = "0";
+    std::string frequency = "315";
+    std::string duration = "1";
+    std::string sweep = "0";
+    int32_t amplitude = 25;
+    bool fade_in = false;
+    bool fade_out = false;
+    uint64_t seed = 0;
+    bool seeded = false;
+    std::string output = "tone.wav";
+};
+
+[[noreturn]] void fail(int status, const std::string& message) {
+    std::fprintf(stderr, "varnok-render: %s\n", message.c_str());
+    std::exit(status);
+}
+
+// A real number as a 32-bit float, rounded once from its decimal text.
+float parse_real(const std::string& option, const std::string& text) {
+    errno = 0;
+    char* end = nullptr;
+    const float value = std::strtof(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !std::isfinite(value))
+        fail(2, option + ": '" + text + "' is not a finite real number");
+    return value;
+}
+
+int32_t parse_style(const std::string& text) {
+    for (int32_t i = 0; i < TONE_STYLE_COUNT; ++i)
+        if (strcasecmp(text.c_str(), TONE_STYLE_NAMES[i]) == 0) return i;
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    if (!text.empty() && *end == '\0' && errno == 0 && n >= 0 && n < TONE_STYLE_COUNT)
+        return int32_t(n);
+    std::string names;
+    for (const char* name : TONE_STYLE_NAMES) names += std::string(names.empty() ? "" : ", ") + name;
+    fail(2, "--style: '" + text + "' is no style; use 0 to 8 or one of " + names);
+}
+
+bool write_all(FILE* file, const uint8_t* data, size_t size) {
+    return std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0;
+}
+
+// Writes beside the target and renames, so that no partial file is ever left under its name.
+void write_file(const std::string& path, const uint8_t* data, size_t size) {
+    if (path == "-") {
+        if (!write_all(stdout, data, size)) fail(1, "cannot write standard output: " + std::string(std::strerror(errno)));
+        return;
+    }
+    std::string temp = path + ".XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) fail(1, "cannot write " + path + ": " + std::strerror(errno));
+    FILE* file = fdopen(fd, "wb");
+    bool ok = file && write_all(file, data, size);
+    const int saved = errno;
+    if (file) ok = (std::fclose(file) == 0) && ok;
+    else close(fd);
+    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return;
+    const int reason = ok ? errno : saved;
+    unlink(temp.c_str());
+    fail(1, "cannot write " + path + ": " + std::strerror(reason));
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    CLI::App app{"Renders one tone into a RIFF/WAVE file, byte for byte as the program makes it."};
+    app.set_version_flag("--version", "varnok-render 1.3");
+    app.add_option("--rate", o.rate, "sample rate in Hz (snapped to 5512, 11025, 22050, 44100)");
+    app.add_option("--bits", o.bits, "8 or 16 bits per sample")->check(CLI::IsMember({8, 16}));
+    app.add_option("--channels", o.channels, "1 (mono) or 2 (stereo); other values snap");
+    app.add_option("--style", o.style, "0 to 8, or a style name such as \"Absolute Sine\"");
+    app.add_option("--frequency", o.frequency, "start frequency in Hz");
+    app.add_option("--duration", o.duration, "seconds, at most 512");
+    app.add_option("--sweep", o.sweep, "end frequency of a linear sweep in Hz, 0 for none");
+    app.add_option("--amplitude", o.amplitude, "percent of full scale");
+    app.add_flag("--fade-in", o.fade_in, "fade in from silence");
+    app.add_flag("--fade-out", o.fade_out, "fade out to silence");
+    app.add_option("--seed", o.seed, "seed of the white-noise generator")->each([&](const std::string&) { o.seeded = true; });
+    app.add_option("--output,-o", o.output, "file to write, - for standard output");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::string message = e.what();
+        std::replace(message.begin(), message.end(), '\n', ' ');
+        fail(2, message);
+    }
+
+    if (o.rate < 0) fail(2, "--rate: a sample rate cannot be negative");
+    const int32_t style = parse_style(o.style);
+    const float frequency = parse_real("--frequency", o.frequency);
+    const float duration = parse_real("--duration", o.duration);
+    const float sweep = parse_real("--sweep", o.sweep);
+    if (duration > MAX_DURATION) fail(2, "--duration: at most 512 seconds");
+    if (o.seeded) random_seed(o.seed);
+
+    set_sound_format(o.rate, o.bits == 8 ? 1 : 2, o.channels);
+    if (fill_tone(frequency, duration, o.amplitude, sweep, style, o.fade_in, o.fade_out) !=
+        FillResult::filled)
+        fail(1, "not enough memory for the image");
+    write_file(o.output, prepare_wav_image(float(IMAGE_QUERY_ADDRESS)), wav_image_size());
+    return 0;
+}
