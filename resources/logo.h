@@ -1,0 +1,8 @@
+// The embedded 470 x 330 logo picture (a PNG file held in the program).
+#pragma once
+
+#include <cstddef>
+
+// The bytes of the PNG file; nullptr and 0 while the program carries no logo.
+const unsigned char* logo_png_data();
+size_t logo_png_size();
