@@ -18,22 +18,30 @@ inline int32_t q32(double x) {
 }
 
 // The low 16 bits of n, read as a signed 16-bit value.
-inline int16_t low16(int32_t n) { return int16_t(uint16_t(uint32_t(n))); }
+inline int16_t low16(int32_t n) {
+    return int16_t(uint16_t(uint32_t(n)));
+}
 
 // floor(x + 0.5) above 0, ceil(x - 0.5) otherwise.
 inline double round_half_away(double x) {
     return x > 0 ? std::floor(x + 0.5) : std::ceil(x - 0.5);
 }
 
-inline double sign(double x) { return x > 0 ? 1.0 : x < 0 ? -1.0 : 0.0; }
+inline double sign(double x) {
+    return x > 0 ? 1.0 : x < 0 ? -1.0 : 0.0;
+}
 
 // The fade envelope at frame i of n: mode bit 0 fades in, bit 1 fades out.
 inline int16_t apply_envelope(int16_t s, int32_t mode, int64_t i, int64_t frames) {
     const double t = double(i) / double(frames);
     switch (mode) {
-    case 1: return q16(double(s) * t);
-    case 2: return q16(double(s) * (1.0 - t));
-    case 3: return q16(((1.0 - t) * double(4 * int32_t(s))) * t);
-    default: return s;
+    case 1:
+        return q16(double(s) * t);
+    case 2:
+        return q16(double(s) * (1.0 - t));
+    case 3:
+        return q16(((1.0 - t) * double(4 * int32_t(s))) * t);
+    default:
+        return s;
     }
 }

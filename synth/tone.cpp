@@ -8,8 +8,9 @@
 #include <cmath>
 
 const char* const TONE_STYLE_NAMES[TONE_STYLE_COUNT] = {
-    "Sine",     "Saw",        "Absolute Sine",   "SquareWave",  "Triangle",
-    "Pink Synth", "Absolute Square", "White Noise", "Inverse Sine"};
+    "Sine",        "Saw",        "Absolute Sine",   "SquareWave",
+    "Triangle",    "Pink Synth", "Absolute Square", "White Noise",
+    "Inverse Sine"};
 
 namespace {
 // Frequencies at or above half the rate drop to one hertz below it; below the floor rise to it.
@@ -55,13 +56,16 @@ uint8_t* tone_setup(ToneSetup* setup, float frequency, float duration, int32_t a
         t.span = float(double(end) - double(t.frequency));
     }
 
-    // The data size, even; never more than the block holds after the header (fractional
-    // durations can make the product a frame or so larger than the prepared frame count).
+    // The data size, made even.  For fractional durations the product can exceed the frame
+    // count the image was prepared with, or end inside a frame: the size written is never
+    // more than the block holds after the header, and always whole frames.  Whole-second
+    // durations are untouched by either rule.
     const int64_t area = int64_t(wav_image_size()) - int64_t(WAV_HEADER_SIZE);
     const double product = double(duration) * t.rate * t.width * t.channels;
     int64_t data = std::isfinite(product) ? int64_t(std::nearbyint(product)) : area;
     if (data & 1) ++data;
-    t.data_size = std::clamp<int64_t>(data, 0, area);
+    data = std::clamp<int64_t>(data, 0, area);
+    t.data_size = data - data % t.block_align;
     wav_write_u32(image + WAV_DATA_SIZE_OFFSET, uint32_t(t.data_size));
 
     t.dphi = float(double(t.frequency) / t.rate * double(TWO_PI_F));
@@ -79,20 +83,27 @@ uint8_t* tone_setup(ToneSetup* setup, float frequency, float duration, int32_t a
         t.pink_log10_peak = float(std::log10(double(t.peak)));
         break;
     }
-    case STYLE_ABSOLUTE_SQUARE: t.peak = float(double(t.peak) / 2.25); break;
-    case STYLE_TRIANGLE: t.phase = HALF_PI_F; break;
-    case STYLE_SAW: t.phase = PI_F; break;
+    case STYLE_ABSOLUTE_SQUARE:
+        t.peak = float(double(t.peak) / 2.25);
+        break;
+    case STYLE_TRIANGLE:
+        t.phase = HALF_PI_F;
+        break;
+    case STYLE_SAW:
+        t.phase = PI_F;
+        break;
     case STYLE_ABSOLUTE_SINE:
         t.phase = PI_F;
         t.abs_sine_level = std::sin(double(t.peak) + PI_D);
         break;
-    default: break;
+    default:
+        break;
     }
     return image;
 }
 
-FillResult fill_tone(float frequency, float duration, int32_t amplitude, float sweep,
-                     int32_t style, int32_t fade_in, int32_t fade_out) {
+FillResult fill_tone(float frequency, float duration, int32_t amplitude, float sweep, int32_t style,
+                     int32_t fade_in, int32_t fade_out) {
     ToneSetup setup;
     uint8_t* image =
         tone_setup(&setup, frequency, duration, amplitude, sweep, style, fade_in, fade_out);

@@ -47,16 +47,16 @@ struct ToneSetup {
     float phase;      // start phase
     float peak;       // P, after the style's own adjustment
     // Style constants.
-    float pink_log10_peak;    // log10 P as a 32-bit real (Pink Synth)
-    double abs_sine_level;    // sin(P + pi) (Absolute Sine)
+    float pink_log10_peak; // log10 P as a 32-bit real (Pink Synth)
+    double abs_sine_level; // sin(P + pi) (Absolute Sine)
 };
 
 enum class FillResult { no_image, no_style, filled };
 
 // Prepares a fresh image for the tone in the current sound format and writes its frames.
 // The image stays with the WAV image owner; wav_image_size() tells how large it is.
-FillResult fill_tone(float frequency, float duration, int32_t amplitude, float sweep,
-                     int32_t style, int32_t fade_in, int32_t fade_out);
+FillResult fill_tone(float frequency, float duration, int32_t amplitude, float sweep, int32_t style,
+                     int32_t fade_in, int32_t fade_out);
 
 // fill_tone, then the hand-over of the image to the sound service; returns the sound made
 // (a handle for AUTO_NUMBER), 0 when none was.

@@ -1,3 +1,5 @@
 #include "synth/tone.h"
 
-void write_frames(const ToneSetup& setup, uint8_t* data) { write_frames_reference(setup, data); }
+void write_frames(const ToneSetup& setup, uint8_t* data) {
+    write_frames_reference(setup, data);
+}

@@ -11,14 +11,17 @@ int16_t style_sample(const ToneSetup& t, float phase, RandomState& noise) {
     const double p = t.peak;
     const double phi = phase;
     switch (t.style) {
-    case STYLE_SINE: return q16(p * std::sin(phi));
-    case STYLE_SAW: return q16(p * (phi - double(PI_F)) / double(PI_F));
+    case STYLE_SINE:
+        return q16(p * std::sin(phi));
+    case STYLE_SAW:
+        return q16(p * (phi - double(PI_F)) / double(PI_F));
     case STYLE_ABSOLUTE_SINE: {
         const float c = float(std::cos((phi - double(PI_F)) / double(PI_F)));
         const float power = float(std::pow(double(c), double(PI_F)));
         return q16(double(power) * t.abs_sine_level * p);
     }
-    case STYLE_SQUARE_WAVE: return q16(p * sign(double(PI_F) - phi));
+    case STYLE_SQUARE_WAVE:
+        return q16(p * sign(double(PI_F) - phi));
     case STYLE_TRIANGLE:
         return q16(p * (1.0 + sign(double(PI_F) - phi) * (phi - double(PI_F)) / double(HALF_PI_F)));
     case STYLE_PINK_SYNTH: {
@@ -34,8 +37,10 @@ int16_t style_sample(const ToneSetup& t, float phase, RandomState& noise) {
         const int32_t r = random_bounded(noise, NOISE_RANGE_MAX);
         return q16(p * ((double(r) + 1.0) / 1073741824.0 - 1.0));
     }
-    case STYLE_INVERSE_SINE: return q16(-(p * std::sin(phi)));
-    default: return 0;
+    case STYLE_INVERSE_SINE:
+        return q16(-(p * std::sin(phi)));
+    default:
+        return 0;
     }
 }
 } // namespace
@@ -49,7 +54,8 @@ void write_frames_reference(const ToneSetup& t, uint8_t* data) {
         const int16_t s = apply_envelope(style_sample(t, phase, noise), t.envelope, i, t.frames);
         if (t.width == 1) {
             const uint8_t byte = uint8_t(s + 128);
-            for (int32_t k = 0; k < t.channels; ++k) *out++ = byte;
+            for (int32_t k = 0; k < t.channels; ++k)
+                *out++ = byte;
         } else {
             const uint16_t word = uint16_t(s);
             for (int32_t k = 0; k < t.channels; ++k) {

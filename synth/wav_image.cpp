@@ -8,7 +8,7 @@
 
 namespace {
 uint8_t header_template[WAV_HEADER_SIZE] = {
-    'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0,
+    'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16,  0,   0, 0, 1, 0,
     0,   0,   0,   0,   0, 0, 0, 0, 0,   0,   0,   0,   0,   0,   'd', 'a', 't', 'a', 0, 0, 0, 0};
 
 uint8_t* image = nullptr;
@@ -21,8 +21,7 @@ constexpr double MAX_BLOCK_BYTES = 4294967295.0;
 uint8_t* prepare_wav_image(float duration_or_query) {
     if (!(duration_or_query >= 0.0f)) {
         if (std::isnan(duration_or_query)) return nullptr;
-        return std::nearbyint(double(duration_or_query)) == IMAGE_QUERY_ADDRESS ? image
-                                                                                 : nullptr;
+        return std::nearbyint(double(duration_or_query)) == IMAGE_QUERY_ADDRESS ? image : nullptr;
     }
     float d = duration_or_query;
     if (d < MIN_DURATION_SECONDS) d = MIN_DURATION_SECONDS;
@@ -65,6 +64,10 @@ uint8_t* prepare_wav_image(float duration_or_query) {
     return image;
 }
 
-size_t wav_image_size() { return image ? image_size : 0; }
+size_t wav_image_size() {
+    return image ? image_size : 0;
+}
 
-const uint8_t* wav_header_template() { return header_template; }
+const uint8_t* wav_header_template() {
+    return header_template;
+}

@@ -32,7 +32,9 @@ const uint8_t* wav_header_template();
 inline uint32_t wav_read_u32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-inline int16_t wav_read_i16(const uint8_t* p) { return int16_t(uint16_t(p[0] | p[1] << 8)); }
+inline int16_t wav_read_i16(const uint8_t* p) {
+    return int16_t(uint16_t(p[0] | p[1] << 8));
+}
 inline void wav_write_u32(uint8_t* p, uint32_t v) {
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);

@@ -40,11 +40,16 @@ void memory_free(void* block) {
 }
 
 void memory_heap_destroy() {
-    for (void* block : live_blocks()) std::free(static_cast<BlockHeader*>(block) - 1);
+    for (void* block : live_blocks())
+        std::free(static_cast<BlockHeader*>(block) - 1);
     live_blocks().clear();
     heap_in_use = 0;
 }
 
-void memory_heap_set_limit(size_t bytes) { heap_limit = bytes; }
+void memory_heap_set_limit(size_t bytes) {
+    heap_limit = bytes;
+}
 
-size_t memory_heap_in_use() { return heap_in_use; }
+size_t memory_heap_in_use() {
+    return heap_in_use;
+}

@@ -17,12 +17,15 @@ uint64_t splitmix64(uint64_t& x) {
     return z ^ (z >> 31);
 }
 
-uint64_t rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+uint64_t rotl(uint64_t x, int k) {
+    return (x << k) | (x >> (64 - k));
+}
 } // namespace
 
 RandomState random_state_from_seed(uint64_t seed) {
     RandomState s;
-    for (auto& word : s.s) word = splitmix64(seed);
+    for (auto& word : s.s)
+        word = splitmix64(seed);
     return s;
 }
 
@@ -46,7 +49,8 @@ int32_t random_bounded(RandomState& st, int32_t max) {
     // threshold (2^32 mod range).
     const uint32_t threshold = static_cast<uint32_t>(-range) % range;
     for (;;) {
-        const uint64_t m = static_cast<uint64_t>(static_cast<uint32_t>(random_next(st) >> 32)) * range;
+        const uint64_t m =
+            static_cast<uint64_t>(static_cast<uint32_t>(random_next(st) >> 32)) * range;
         if (static_cast<uint32_t>(m) >= threshold) return static_cast<int32_t>(m >> 32);
     }
 }
@@ -67,4 +71,6 @@ void random_seed(uint64_t seed) {
     seeded = true;
 }
 
-int32_t random_below(int32_t max) { return random_bounded(random_process_state(), max); }
+int32_t random_below(int32_t max) {
+    return random_bounded(random_process_state(), max);
+}

@@ -59,7 +59,8 @@ int32_t parse_style(const std::string& text) {
     if (!text.empty() && *end == '\0' && errno == 0 && n >= 0 && n < TONE_STYLE_COUNT)
         return int32_t(n);
     std::string names;
-    for (const char* name : TONE_STYLE_NAMES) names += std::string(names.empty() ? "" : ", ") + name;
+    for (const char* name : TONE_STYLE_NAMES)
+        names += std::string(names.empty() ? "" : ", ") + name;
     fail(2, "--style: '" + text + "' is no style; use 0 to 8 or one of " + names);
 }
 
@@ -70,7 +71,8 @@ bool write_all(FILE* file, const uint8_t* data, size_t size) {
 // Writes beside the target and renames, so that no partial file is ever left under its name.
 void write_file(const std::string& path, const uint8_t* data, size_t size) {
     if (path == "-") {
-        if (!write_all(stdout, data, size)) fail(1, "cannot write standard output: " + std::string(std::strerror(errno)));
+        if (!write_all(stdout, data, size))
+            fail(1, "cannot write standard output: " + std::string(std::strerror(errno)));
         return;
     }
     std::string temp = path + ".XXXXXX";
@@ -79,8 +81,10 @@ void write_file(const std::string& path, const uint8_t* data, size_t size) {
     FILE* file = fdopen(fd, "wb");
     bool ok = file && write_all(file, data, size);
     const int saved = errno;
-    if (file) ok = (std::fclose(file) == 0) && ok;
-    else close(fd);
+    if (file)
+        ok = (std::fclose(file) == 0) && ok;
+    else
+        close(fd);
     if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return;
     const int reason = ok ? errno : saved;
     unlink(temp.c_str());
@@ -95,14 +99,17 @@ int main(int argc, char** argv) {
     app.add_option("--rate", o.rate, "sample rate in Hz (snapped to 5512, 11025, 22050, 44100)");
     app.add_option("--bits", o.bits, "8 or 16 bits per sample")->check(CLI::IsMember({8, 16}));
     app.add_option("--channels", o.channels, "1 (mono) or 2 (stereo); other values snap");
-    app.add_option("--style", o.style, "0 to 8, or a style name such as \"Absolute Sine\"");
-    app.add_option("--frequency", o.frequency, "start frequency in Hz");
-    app.add_option("--duration", o.duration, "seconds, at most 512");
-    app.add_option("--sweep", o.sweep, "end frequency of a linear sweep in Hz, 0 for none");
+    app.add_option("--style", o.style, "0 to 8, or a style name such as \"Absolute Sine\"")
+        ->type_name("STYLE");
+    app.add_option("--frequency", o.frequency, "start frequency in Hz")->type_name("HZ");
+    app.add_option("--duration", o.duration, "seconds, at most 512")->type_name("SECONDS");
+    app.add_option("--sweep", o.sweep, "end frequency of a linear sweep in Hz, 0 for none")
+        ->type_name("HZ");
     app.add_option("--amplitude", o.amplitude, "percent of full scale");
     app.add_flag("--fade-in", o.fade_in, "fade in from silence");
     app.add_flag("--fade-out", o.fade_out, "fade out to silence");
-    app.add_option("--seed", o.seed, "seed of the white-noise generator")->each([&](const std::string&) { o.seeded = true; });
+    app.add_option("--seed", o.seed, "seed of the white-noise generator")
+        ->each([&](const std::string&) { o.seeded = true; });
     app.add_option("--output,-o", o.output, "file to write, - for standard output");
     try {
         app.parse(argc, argv);
