@@ -1,10 +1,7 @@
-// No logo is embedded yet: the accessors answer an empty resource, which the image decoder
-// turns into no image.
 #include "resources/logo.h"
 
-const unsigned char* logo_png_data() {
-    return nullptr;
-}
-size_t logo_png_size() {
-    return 0;
-}
+extern const unsigned char embedded_logo_png[];
+extern const size_t embedded_logo_png_size;
+
+const unsigned char* logo_png_data() { return embedded_logo_png; }
+size_t logo_png_size() { return embedded_logo_png_size; }

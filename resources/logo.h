@@ -3,6 +3,6 @@
 
 #include <cstddef>
 
-// The bytes of the PNG file; nullptr and 0 while the program carries no logo.
+// The bytes of the PNG file.
 const unsigned char* logo_png_data();
 size_t logo_png_size();
