@@ -1,0 +1,34 @@
+#include "tests/shell/variant_expectations.h"
+
+namespace expected {
+
+const char* const TITLE_START = "VARNOK V 1.3  (32 Bit)";
+const float DEFAULT_FREQUENCY = 315.0f;
+const size_t ITEM_COUNT = 120;
+
+std::vector<std::string> frequencies() {
+    return {"8",    "10",   "12.5", "16",   "20",    "25",    "31,5",  "40",   "50",
+            "63",   "80",   "100",  "125",  "160",   "200",   "250",   "315",  "400",
+            "500",  "630",  "800",  "1000", "1250",  "1600",  "2000",  "2500", "3150",
+            "4000", "5000", "6300", "8000", "10000", "12500", "16000", "20000"};
+}
+
+std::vector<int32_t> frequency_values() {
+    return {8,    10,   12,   16,   20,   25,   31,   40,    50,    63,    80,   100,
+            125,  160,  200,  250,  315,  400,  500,  630,   800,   1000,  1250, 1600,
+            2000, 2500, 3150, 4000, 5000, 6300, 8000, 10000, 12500, 16000, 20000};
+}
+
+std::vector<std::string> sweeps() {
+    std::vector<std::string> entries = frequencies();
+    entries.insert(entries.begin(), "OFF");
+    return entries;
+}
+
+std::vector<int32_t> sweep_values() {
+    std::vector<int32_t> values = frequency_values();
+    values.insert(values.begin(), 0);
+    return values;
+}
+
+} // namespace expected

@@ -1,0 +1,24 @@
+// What the shell must show and pass in the variant a test is linked with, written out by hand
+// so that the test does not read the profile it checks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace expected {
+
+// The title up to the gap before the host name.
+extern const char* const TITLE_START;
+extern const float DEFAULT_FREQUENCY;
+// Entries appended at start-up, all lists together.
+extern const size_t ITEM_COUNT;
+
+std::vector<std::string> frequencies();
+std::vector<int32_t> frequency_values();
+// "OFF", then the frequencies.
+std::vector<std::string> sweeps();
+std::vector<int32_t> sweep_values();
+
+} // namespace expected
