@@ -182,7 +182,9 @@ int32_t event_source_control() {
 
 intptr_t image_decode_memory(int32_t number, const void* data, size_t size) {
     fake::log("image_decode_memory", {number, static_cast<int64_t>(size)});
-    return data == nullptr ? 0 : fake::create("image", number, 0, 0, 0, 0, nullptr, 0);
+    world.last_image =
+        data == nullptr || size == 0 ? 0 : fake::create("image", number, 0, 0, 0, 0, nullptr, 0);
+    return world.last_image;
 }
 
 int32_t sound_init() {

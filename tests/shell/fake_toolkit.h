@@ -62,6 +62,7 @@ struct World {
     bool render_fails = false;     // the renderer makes no sound
     bool script_ran_out = false;   // event_wait found no step left and asked to close
     int32_t format[3] = {0, 0, 0}; // rate, bytes, channels as last set
+    int32_t last_image = 0;        // what image_decode_memory answered last
 };
 
 extern World world;

@@ -64,7 +64,7 @@ TEST_F(Shell, StartsUpInOrderAndShutsDownOnClose) {
     EXPECT_EQ(format.args, (std::vector<int64_t>{44100, 16, 1}));
     const fake::Call& logo = world.calls[2];
     EXPECT_EQ(logo.args[0], AUTO_NUMBER);
-    EXPECT_EQ(shell_state.logo_image, 0); // no logo embedded: no image
+    EXPECT_EQ(shell_state.logo_image, world.last_image);
     // PLAY is disabled right after the last button is made.
     size_t last_button = 0;
     for (size_t i = 0; i < world.calls.size(); ++i)
