@@ -1,0 +1,83 @@
+// Opening a target: as a program first, then with the desktop's handler, never through a
+// shell, and with nothing left to reap.
+#include "toolkit/toolkit.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+class OpenTarget : public testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("open-target-" + std::to_string(getpid()));
+        fs::create_directories(dir_);
+        // A stand-in handler and a stand-in program that record their arguments, one per line.
+        for (const char* name : {"xdg-open", "stand-in-program"}) {
+            const fs::path script = dir_ / name;
+            std::ofstream(script)
+                << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \""
+                << (dir_ / name).string() << ".log\"\n";
+            fs::permissions(script, fs::perms::owner_all);
+        }
+        old_path_ = std::getenv("PATH");
+        setenv("PATH", (dir_.string() + ":" + old_path_).c_str(), 1);
+    }
+    void TearDown() override {
+        setenv("PATH", old_path_.c_str(), 1);
+        fs::remove_all(dir_);
+    }
+    // The log a stand-in wrote, once it exists (empty after five seconds without it).
+    std::string log_of(const char* name) {
+        const fs::path log = dir_ / (std::string(name) + ".log");
+        for (int i = 0; i < 500 && !fs::exists(log); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::ifstream in(log);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    fs::path dir_;
+    std::string old_path_;
+};
+
+TEST_F(OpenTarget, AnAddressGoesToTheHandlerAsOneUntouchedArgument) {
+    const std::string target = "http://host/a b; echo \"$(touch pwned)\" 'q' `id` & | > x";
+    EXPECT_NE(shell_open_target(target.c_str()), 0);
+    EXPECT_EQ(log_of("xdg-open"), target + "\n");
+    EXPECT_FALSE(fs::exists("pwned"));
+}
+
+TEST_F(OpenTarget, AProgramOnThePathIsStartedItself) {
+    EXPECT_NE(shell_open_target("stand-in-program"), 0);
+    log_of("stand-in-program");
+    EXPECT_TRUE(fs::exists(dir_ / "stand-in-program.log"));
+    EXPECT_FALSE(fs::exists(dir_ / "xdg-open.log"));
+}
+
+TEST_F(OpenTarget, NothingIsLeftToReap) {
+    ASSERT_NE(shell_open_target("http://host/"), 0);
+    log_of("xdg-open");
+    // The launcher reaps its own children: none is left for the caller, dead or alive.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(OpenTarget, FailsWhenNothingCanOpenIt) {
+    setenv("PATH", "/nonexistent", 1);
+    EXPECT_EQ(shell_open_target("http://host/"), 0);
+    EXPECT_EQ(shell_open_target(""), 0);
+    EXPECT_EQ(shell_open_target(nullptr), 0);
+}
+} // namespace
