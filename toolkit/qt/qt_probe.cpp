@@ -1,0 +1,130 @@
+#include "toolkit/qt/qt_probe.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QWidget>
+#include <QWindow>
+
+#include <string>
+
+namespace {
+QWidget* widget_of(NativeHandle h) {
+    return reinterpret_cast<QWidget*>(h);
+}
+ProbeRect rect_of(const QRect& r) {
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+std::string text_buffer;
+} // namespace
+
+bool qt_probe_geometry(NativeHandle h, ProbeRect* frame, ProbeRect* client) {
+    QWidget* w = widget_of(h);
+    if (!w) return false;
+    if (frame) *frame = rect_of(w->isWindow() ? w->frameGeometry() : w->geometry());
+    if (client) *client = rect_of(w->geometry());
+    return true;
+}
+
+bool qt_probe_visible(NativeHandle h) {
+    return h && widget_of(h)->isVisible();
+}
+bool qt_probe_enabled(NativeHandle h) {
+    return h && widget_of(h)->isEnabled();
+}
+
+uint32_t qt_probe_window_traits(NativeHandle h) {
+    QWidget* w = widget_of(h);
+    const Qt::WindowFlags f = w->windowFlags();
+    uint32_t traits = 0;
+    if (f & Qt::WindowTitleHint) traits |= PROBE_TITLE;
+    if (f & Qt::WindowCloseButtonHint) traits |= PROBE_CLOSE_BOX;
+    if (f & Qt::WindowMinimizeButtonHint) traits |= PROBE_MINIMIZE_BOX;
+    if (f & Qt::WindowMaximizeButtonHint) traits |= PROBE_MAXIMIZE_BOX;
+    if (w->minimumSize() == w->maximumSize()) traits |= PROBE_FIXED_SIZE;
+    return traits;
+}
+
+void qt_probe_post_close_request(NativeHandle h) {
+    QWidget* w = widget_of(h);
+    QObject* target = w->windowHandle() ? static_cast<QObject*>(w->windowHandle()) : w;
+    QCoreApplication::postEvent(target, new QCloseEvent);
+}
+
+void qt_probe_post_key_click(NativeHandle h) {
+    QWidget* w = widget_of(h);
+    QCoreApplication::postEvent(
+        w, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " "));
+    QCoreApplication::postEvent(
+        w, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " "));
+}
+
+void qt_probe_post_choose(NativeHandle h, int32_t position) {
+    auto* list = static_cast<QComboBox*>(widget_of(h));
+    QMetaObject::invokeMethod(
+        list, [list, position] { list->setCurrentIndex(position); }, Qt::QueuedConnection);
+}
+
+void qt_probe_process_pending() {
+    QCoreApplication::processEvents();
+}
+
+void qt_probe_focus(NativeHandle h) {
+    QWidget* w = widget_of(h);
+    w->window()->activateWindow();
+    QCoreApplication::processEvents();
+    w->setFocus(Qt::OtherFocusReason);
+}
+
+int32_t qt_probe_tab(NativeHandle window, bool backward) {
+    QWidget* win = widget_of(window);
+    QWidget* target = win->focusWidget() ? win->focusWidget() : win;
+    QKeyEvent press(QEvent::KeyPress, backward ? Qt::Key_Backtab : Qt::Key_Tab,
+                    backward ? Qt::ShiftModifier : Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+    QWidget* now = win->focusWidget();
+    return now ? now->property("toolkit_id").toInt() : 0;
+}
+
+int32_t qt_probe_list_rows(NativeHandle h) {
+    return static_cast<QComboBox*>(widget_of(h))->maxVisibleItems();
+}
+
+bool qt_probe_list_scrolls(NativeHandle h) {
+    return static_cast<QComboBox*>(widget_of(h))->view()->verticalScrollBarPolicy() !=
+           Qt::ScrollBarAlwaysOff;
+}
+
+const char* qt_probe_list_item(NativeHandle h, int32_t position) {
+    text_buffer = static_cast<QComboBox*>(widget_of(h))->itemText(position).toStdString();
+    return text_buffer.c_str();
+}
+
+const char* qt_probe_text(NativeHandle h) {
+    QWidget* w = widget_of(h);
+    if (auto* label = qobject_cast<QLabel*>(w))
+        text_buffer = label->text().toStdString();
+    else if (auto* button = qobject_cast<QAbstractButton*>(w))
+        text_buffer = button->text().toStdString();
+    else
+        text_buffer = w->windowTitle().toStdString();
+    return text_buffer.c_str();
+}
+
+bool qt_probe_picture_pixmap(NativeHandle h, int32_t* width, int32_t* height) {
+    auto* label = qobject_cast<QLabel*>(widget_of(h));
+    if (!label) return false;
+    const QPixmap p = label->pixmap();
+    *width = p.width();
+    *height = p.height();
+    return true;
+}
+
+uint32_t qt_probe_image_pixel(NativeHandle image, int32_t x, int32_t y) {
+    return reinterpret_cast<const QImage*>(image)->pixel(x, y);
+}

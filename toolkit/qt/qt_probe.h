@@ -1,0 +1,50 @@
+// Test hooks into the Qt backend: what a user would see and do, without naming a Qt type.
+// Windows and controls are given by their native handles (window_native_handle,
+// toolkit_control_native).
+#pragma once
+
+#include "toolkit/toolkit.h"
+
+#include <cstdint>
+
+struct ProbeRect {
+    int32_t x, y, width, height;
+};
+
+// A window's outer frame and client area in screen coordinates; for a control, its rectangle
+// in its window's client area (both the same).  False for a null handle.
+bool qt_probe_geometry(NativeHandle widget, ProbeRect* frame, ProbeRect* client);
+bool qt_probe_visible(NativeHandle widget);
+bool qt_probe_enabled(NativeHandle widget);
+
+constexpr uint32_t PROBE_TITLE = 1, PROBE_CLOSE_BOX = 2, PROBE_MINIMIZE_BOX = 4,
+                   PROBE_MAXIMIZE_BOX = 8, PROBE_FIXED_SIZE = 16;
+// The PROBE_ bits that describe a window.
+uint32_t qt_probe_window_traits(NativeHandle window);
+
+// Posts what the window system sends when the user asks to close the window; event_wait
+// then dispatches it.
+void qt_probe_post_close_request(NativeHandle window);
+// Posts a press and release of Space on a button, as a user's click.
+void qt_probe_post_key_click(NativeHandle button);
+// Posts a user's choice of entry position in a list.
+void qt_probe_post_choose(NativeHandle list, int32_t position);
+// Processes whatever is pending without waiting (outside event_wait).
+void qt_probe_process_pending();
+
+// Activates the window and gives the control the keyboard focus.
+void qt_probe_focus(NativeHandle control);
+// Sends Tab (or Shift+Tab) to the window's focused control and returns the toolkit id of the
+// control that has the focus afterwards (0 when none has).
+int32_t qt_probe_tab(NativeHandle window, bool backward);
+
+// The rows a list's opened part shows before it scrolls, and whether it can scroll.
+int32_t qt_probe_list_rows(NativeHandle list);
+bool qt_probe_list_scrolls(NativeHandle list);
+// The text of entry position in a list, empty when there is none.
+const char* qt_probe_list_item(NativeHandle list, int32_t position);
+const char* qt_probe_text(NativeHandle widget);
+// The size of the pixmap a picture shows (0 x 0 when none).
+bool qt_probe_picture_pixmap(NativeHandle picture, int32_t* width, int32_t* height);
+// The colour a native image holds at (x, y), as 0xAARRGGBB.
+uint32_t qt_probe_image_pixel(NativeHandle image, int32_t x, int32_t y);
