@@ -1,0 +1,280 @@
+// Image readers (PNG over libpng, BMP, icons) and image objects, without a window backend.
+#include "test_files.h"
+#include "toolkit/image_decode.h"
+#include "toolkit/toolkit.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+namespace {
+
+// A PNG written by libpng from rows of raw samples in the given colour type and depth.
+struct PngSpec {
+    int width, height, colour, depth;
+    bool interlaced = false;
+    std::vector<png_color> palette;
+    std::vector<uint8_t> trans_alpha; // palette transparency
+    bool trans_grey = false;
+    png_color_16 trans_colour{};
+};
+
+PngSpec spec(int width, int height, int colour, int depth, bool interlaced = false) {
+    PngSpec s;
+    s.width = width;
+    s.height = height;
+    s.colour = colour;
+    s.depth = depth;
+    s.interlaced = interlaced;
+    return s;
+}
+
+void write_to_vector(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+Bytes make_png(const PngSpec& s, const std::vector<Bytes>& rows) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(png, &out, write_to_vector, nullptr);
+    png_set_IHDR(png, info, s.width, s.height, s.depth, s.colour,
+                 s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!s.palette.empty()) png_set_PLTE(png, info, s.palette.data(), int(s.palette.size()));
+    if (!s.trans_alpha.empty())
+        png_set_tRNS(png, info, s.trans_alpha.data(), int(s.trans_alpha.size()), nullptr);
+    if (s.trans_grey) png_set_tRNS(png, info, nullptr, 0, &s.trans_colour);
+    png_write_info(png, info);
+    std::vector<png_bytep> pointers;
+    for (const Bytes& r : rows)
+        pointers.push_back(const_cast<png_bytep>(r.data()));
+    png_write_image(png, pointers.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// Pixel (x, y) of a decoded image as {R, G, B, A}; A is 255 without alpha.
+std::vector<int> at(const PixelImage& img, int x, int y) {
+    const int n = img.alpha ? 4 : 3;
+    const uint8_t* p = &img.pixels[(size_t(y) * img.width + x) * n];
+    return {p[0], p[1], p[2], img.alpha ? p[3] : 255};
+}
+
+// An 8-bit RGB test card: pixel (x, y) = (16x, 16y, x ^ y).
+Bytes rgb_card(int w, int h, bool interlaced = false) {
+    std::vector<Bytes> rows;
+    for (int y = 0; y < h; ++y) {
+        Bytes r;
+        for (int x = 0; x < w; ++x)
+            r.insert(r.end(), {uint8_t(16 * x), uint8_t(16 * y), uint8_t(x ^ y)});
+        rows.push_back(r);
+    }
+    PngSpec s = spec(w, h, PNG_COLOR_TYPE_RGB, 8, interlaced);
+    return make_png(s, rows);
+}
+
+TEST(PngDecode, RgbAndInterlacedGiveTheSamePixels) {
+    for (bool interlaced : {false, true}) {
+        const Bytes file = rgb_card(11, 9, interlaced);
+        PixelImage img;
+        ASSERT_TRUE(png_decode(file.data(), file.size(), img)) << interlaced;
+        EXPECT_EQ(img.width, 11);
+        EXPECT_EQ(img.height, 9);
+        EXPECT_FALSE(img.alpha);
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 11; ++x)
+                ASSERT_EQ(at(img, x, y), (std::vector<int>{16 * x, 16 * y, x ^ y, 255}))
+                    << x << "," << y << " interlaced " << interlaced;
+    }
+}
+
+TEST(PngDecode, PaletteExpandsToRgbAndTransparencyToAlpha) {
+    const std::vector<png_color> palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {9, 8, 7}};
+    // 2-bit indices 0 1 2 3 in one row, packed into one byte.
+    const std::vector<Bytes> rows = {{0x1B}};
+    PngSpec s = spec(4, 1, PNG_COLOR_TYPE_PALETTE, 2);
+    s.palette = palette;
+    PixelImage img;
+    Bytes file = make_png(s, rows);
+    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
+    EXPECT_FALSE(img.alpha);
+    EXPECT_EQ(at(img, 0, 0), (std::vector<int>{255, 0, 0, 255}));
+    EXPECT_EQ(at(img, 3, 0), (std::vector<int>{9, 8, 7, 255}));
+
+    s.trans_alpha = {0, 128};
+    file = make_png(s, rows);
+    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
+    EXPECT_TRUE(img.alpha);
+    EXPECT_EQ(at(img, 0, 0), (std::vector<int>{255, 0, 0, 0}));
+    EXPECT_EQ(at(img, 1, 0), (std::vector<int>{0, 255, 0, 128}));
+    EXPECT_EQ(at(img, 2, 0), (std::vector<int>{0, 0, 255, 255}));
+}
+
+TEST(PngDecode, GreyBecomesRgb) {
+    // 8-bit grey, 2-bit grey (scaled to 8 bits), grey with alpha, grey with a tRNS value.
+    PixelImage img;
+    Bytes file = make_png(spec(2, 1, PNG_COLOR_TYPE_GRAY, 8), {{10, 200}});
+    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
+    EXPECT_EQ(at(img, 1, 0), (std::vector<int>{200, 200, 200, 255}));
+
+    file = make_png(spec(4, 1, PNG_COLOR_TYPE_GRAY, 2), {{0x1B}});
+    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
+    EXPECT_EQ(at(img, 0, 0), (std::vector<int>{0, 0, 0, 255}));
+    EXPECT_EQ(at(img, 1, 0), (std::vector<int>{85, 85, 85, 255}));
+    EXPECT_EQ(at(img, 3, 0), (std::vector<int>{255, 255, 255, 255}));
+
+    file = make_png(spec(1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8), {{77, 33}});
+    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
+    ASSERT_TRUE(img.alpha);
+    EXPECT_EQ(at(img, 0, 0), (std::vector<int>{77, 77, 77, 33}));
+
+    PngSpec s = spec(2, 1, PNG_COLOR_TYPE_GRAY, 8);
+    s.trans_grey = true;
+    s.trans_colour.gray = 10;
+    file = make_png(s, {{10, 200}});
+    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
+    ASSERT_TRUE(img.alpha);
+    EXPECT_EQ(at(img, 0, 0)[3], 0);
+    EXPECT_EQ(at(img, 1, 0), (std::vector<int>{200, 200, 200, 255}));
+}
+
+TEST(PngDecode, SixteenBitKeepsTheHighByte) {
+    const Bytes row = {0x12, 0x34, 0xAB, 0xCD, 0xFF, 0xFF, 0x80,
+                       0x00, 0x00, 0x01, 0x7F, 0xFF, 0x00, 0x00};
+    const Bytes file =
+        make_png(spec(1, 1, PNG_COLOR_TYPE_RGBA, 16), {Bytes(row.begin(), row.begin() + 8)});
+    PixelImage img;
+    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
+    ASSERT_TRUE(img.alpha);
+    EXPECT_EQ(at(img, 0, 0), (std::vector<int>{0x12, 0xAB, 0xFF, 0x80}));
+}
+
+TEST(PngDecode, DamagedDataGivesNothing) {
+    const Bytes good = rgb_card(8, 8);
+    PixelImage img;
+    // Cut short, and a sound file with a cut-short size: both end inside the data.
+    for (size_t size :
+         {size_t(0), size_t(7), size_t(8), size_t(33), good.size() / 2, good.size() - 13}) {
+        const Bytes cut(good.begin(), good.begin() + size);
+        EXPECT_FALSE(png_decode(cut.data(), cut.size(), img)) << size;
+        EXPECT_FALSE(png_decode(good.data(), size, img)) << size;
+        EXPECT_TRUE(img.pixels.empty());
+    }
+    // A flipped bit in the image data fails its checksum.
+    Bytes bad = good;
+    bad[bad.size() - 20] ^= 0x40;
+    EXPECT_FALSE(png_decode(bad.data(), bad.size(), img));
+    // Not a PNG at all.
+    bad = good;
+    bad[1] = 'Q';
+    EXPECT_FALSE(png_decode(bad.data(), bad.size(), img));
+    EXPECT_FALSE(png_decode(nullptr, 100, img));
+}
+
+TEST(BmpDecode, ReadsBottomUpRows) {
+    const Bytes file = make_bmp(5, 3);
+    PixelImage img;
+    ASSERT_TRUE(bmp_decode(file.data(), file.size(), img));
+    EXPECT_EQ(img.width, 5);
+    EXPECT_EQ(img.height, 3);
+    EXPECT_EQ(at(img, 4, 0), (std::vector<int>{4, 0, 0x5A, 255}));
+    EXPECT_EQ(at(img, 1, 2), (std::vector<int>{1, 2, 0x5A, 255}));
+    for (size_t size : {size_t(10), size_t(54), file.size() - 1})
+        EXPECT_FALSE(bmp_decode(file.data(), size, img)) << size;
+}
+
+TEST(IcoDecode, ReadsAMaskedIconAndAnEmbeddedPng) {
+    // One 2 x 2 24-bit entry: colour rows bottom-up, then an AND mask (top-left transparent).
+    Bytes ico(6 + 16, 0);
+    put_u16(ico, 2, 1);
+    put_u16(ico, 4, 1);
+    ico[6] = 2;
+    ico[7] = 2;
+    Bytes dib(40, 0);
+    put_u32(dib, 0, 40);
+    put_u32(dib, 4, 2);
+    put_u32(dib, 8, 4);
+    put_u16(dib, 12, 1);
+    put_u16(dib, 14, 24);
+    const uint8_t colour[2][8] = {{1, 2, 3, 4, 5, 6, 0, 0}, {7, 8, 9, 10, 11, 12, 0, 0}};
+    dib.insert(dib.end(), colour[0], colour[0] + 8); // bottom row
+    dib.insert(dib.end(), colour[1], colour[1] + 8); // top row
+    const uint8_t mask[8] = {0, 0, 0, 0, 0x80, 0, 0, 0};
+    dib.insert(dib.end(), mask, mask + 8);
+    put_u32(ico, 6 + 8, uint32_t(dib.size()));
+    put_u32(ico, 6 + 12, 22);
+    ico.insert(ico.end(), dib.begin(), dib.end());
+    PixelImage img;
+    ASSERT_TRUE(image_decode(ico.data(), ico.size(), img));
+    ASSERT_TRUE(img.alpha);
+    EXPECT_EQ(at(img, 0, 0), (std::vector<int>{9, 8, 7, 0}));
+    EXPECT_EQ(at(img, 1, 0), (std::vector<int>{12, 11, 10, 255}));
+    EXPECT_EQ(at(img, 0, 1), (std::vector<int>{3, 2, 1, 255}));
+    EXPECT_FALSE(image_decode(ico.data(), ico.size() - 20, img));
+
+    const Bytes png = rgb_card(3, 3);
+    Bytes wrapped(6 + 16, 0);
+    put_u16(wrapped, 2, 1);
+    put_u16(wrapped, 4, 1);
+    put_u32(wrapped, 6 + 8, uint32_t(png.size()));
+    put_u32(wrapped, 6 + 12, 22);
+    wrapped.insert(wrapped.end(), png.begin(), png.end());
+    ASSERT_TRUE(image_decode(wrapped.data(), wrapped.size(), img));
+    EXPECT_EQ(at(img, 2, 1), (std::vector<int>{32, 16, 3, 255}));
+}
+
+// Image objects follow the numbering rules of every toolkit object.
+class ImageObjects : public ::testing::Test {
+  protected:
+    void TearDown() override { toolkit_shutdown(); }
+    const Bytes file = rgb_card(4, 4);
+};
+
+TEST_F(ImageObjects, AutoNumbersAreFreshHandles) {
+    const intptr_t a = image_decode_memory(AUTO_NUMBER, file.data(), file.size());
+    const intptr_t b = image_decode_memory(AUTO_NUMBER, file.data(), file.size());
+    EXPECT_LT(a, -1);
+    EXPECT_LT(b, -1);
+    EXPECT_NE(a, b);
+    EXPECT_NE(image_native_handle(int32_t(a)), 0);
+    EXPECT_NE(image_native_handle(int32_t(a)), image_native_handle(int32_t(b)));
+    EXPECT_EQ(image_native_handle(0), 0);
+    EXPECT_EQ(image_native_handle(-1), 0);
+    EXPECT_EQ(image_decode_memory(-7, file.data(), file.size()), 0);
+}
+
+TEST_F(ImageObjects, AStaticNumberReturnsTheNativeImageAndIsReplaced) {
+    const intptr_t first = image_decode_memory(5, file.data(), file.size());
+    EXPECT_NE(first, 0);
+    EXPECT_EQ(image_native_handle(5), first);
+    const Bytes other = rgb_card(2, 2);
+    const intptr_t second = image_decode_memory(5, other.data(), other.size());
+    EXPECT_NE(second, 0);
+    EXPECT_EQ(image_native_handle(5), second);
+    // Data no reader takes makes nothing and leaves the number as it was.
+    const Bytes junk(64, 0x42);
+    EXPECT_EQ(image_decode_memory(5, junk.data(), junk.size()), 0);
+    EXPECT_EQ(image_native_handle(5), second);
+    EXPECT_EQ(image_decode_memory(6, junk.data(), junk.size()), 0);
+    EXPECT_EQ(image_native_handle(6), 0);
+}
+
+TEST_F(ImageObjects, ShutdownFreesEveryImageAndTheHeap) {
+    const intptr_t a = image_decode_memory(AUTO_NUMBER, file.data(), file.size());
+    image_decode_memory(3, file.data(), file.size());
+    ASSERT_NE(memory_alloc(100), nullptr);
+    toolkit_shutdown();
+    EXPECT_EQ(image_native_handle(int32_t(a)), 0);
+    EXPECT_EQ(image_native_handle(3), 0);
+    // A handle is never given out again.
+    const intptr_t c = image_decode_memory(AUTO_NUMBER, file.data(), file.size());
+    EXPECT_NE(c, a);
+}
+
+} // namespace
