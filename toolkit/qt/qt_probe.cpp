@@ -128,3 +128,7 @@ bool qt_probe_picture_pixmap(NativeHandle h, int32_t* width, int32_t* height) {
 uint32_t qt_probe_image_pixel(NativeHandle image, int32_t x, int32_t y) {
     return reinterpret_cast<const QImage*>(image)->pixel(x, y);
 }
+
+void qt_probe_post_wakeup() {
+    QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::User));
+}

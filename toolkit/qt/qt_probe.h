@@ -31,6 +31,8 @@ void qt_probe_post_key_click(NativeHandle button);
 void qt_probe_post_choose(NativeHandle list, int32_t position);
 // Processes whatever is pending without waiting (outside event_wait).
 void qt_probe_process_pending();
+// Posts an event that concerns no toolkit object, so that a waiting event_wait returns.
+void qt_probe_post_wakeup();
 
 // Activates the window and gives the control the keyboard focus.
 void qt_probe_focus(NativeHandle control);
