@@ -1,5 +1,511 @@
+// The fast path of the renderer: the same bytes as write_frames_reference, a block of frames
+// at a time.
+//
+// Phase.  Without a sweep the phase step is constant, and inside one binade a float addition
+// of it moves the phase by a constant multiple of the binade's spacing (two equal steps in a
+// row prove it, a tie to even included), while a wrap's subtraction is exact.  So the phase
+// runs are arithmetic progressions that can be written many at a time and skipped in O(1),
+// and the phase at any block start is cheap to find.  With a sweep the step changes every
+// frame: the steps are computed many at a time, the additions stay a serial chain.
+//
+// Samples.  Styles built from + - * / and square roots are exact in vector form.  Sines,
+// cosines and the power come from fast::, accurate to a few 1e-16; wherever a value lies
+// within a far wider tolerance of a rounding boundary (whole numbers for the sample, 32-bit
+// reals for the stored intermediates) the frame is recomputed with the library calls.
+//
+// Threads.  One thread runs the serial part (phase or noise generator) ahead and publishes
+// its state at every block start; every thread, that one included once it is done, renders
+// blocks from those states.  One core simply renders the blocks in order.
+#include "synth/conversions.h"
+#include "synth/fast_math.h"
+#include "synth/fast_phase.h"
 #include "synth/tone.h"
+#include "toolkit/random_state.h"
 
-void write_frames(const ToneSetup& setup, uint8_t* data) {
-    write_frames_reference(setup, data);
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <thread>
+#include <vector>
+
+// Wider vector units are chosen at run time where the toolchain can (ELF ifuncs); elsewhere
+// the baseline (SSE2 on x86) code is all there is.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__ELF__)
+#define FAST_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define FAST_CLONES
+#endif
+
+static_assert(std::endian::native == std::endian::little, "the image is written little-endian");
+
+namespace {
+constexpr int32_t BLOCK = 2048;
+// Far above the approximation error (a few 1e-16 relative) plus the library's own.
+constexpr double SAMPLE_TOLERANCE = 1e-7;
+constexpr double REAL_TOLERANCE = 1e-13;
+constexpr double PI32 = double(PI_F);
+
+// ---------------------------------------------------------------------------------------
+// Phase
+
+// One frame's step exactly as the reference takes it: the double sum of two such floats is
+// exact, so rounding it to float is the float sum.
+inline float phase_step(float phi, float dphi) {
+    float next = phi + dphi;
+    if (next > TWO_PI_F) next = next - TWO_PI_F;
+    return next;
+}
+
+inline uint32_t exponent_field(float x) {
+    return std::bit_cast<uint32_t>(x) >> 23;
+}
+
+FAST_CLONES void emit_run(float* out, float base, float step, int32_t count) {
+    for (int32_t t = 0; t < count; ++t)
+        out[t] = base + float(t) * step;
+}
+
+// The phase steps of a sweep for frames first .. first + n - 1: the step after frame i uses
+// frame i's frequency.
+FAST_CLONES void sweep_steps(float* dphi, int64_t first, int32_t n, double df, double f,
+                             double rate) {
+    const double base = double(first);
+    for (int32_t j = 0; j < n; ++j) {
+        const float current = float((base + double(j)) * df + f);
+        dphi[j] = float(double(current) / rate * double(TWO_PI_F));
+    }
+}
+
+template <bool Store> void walk_sweep(float& phase, const float* dphi, float* out, int32_t n) {
+    float phi = phase;
+    for (int32_t j = 0; j < n; ++j) {
+        if constexpr (Store) out[j] = phi;
+        phi = phase_step(phi, dphi[j]);
+    }
+    phase = phi;
+}
+
+// ---------------------------------------------------------------------------------------
+// Noise: the generator's own algorithm, inlined, on a copy of its state.
+
+inline uint64_t rotl(uint64_t x, int k) {
+    return (x << k) | (x >> (64 - k));
+}
+
+void draw_noise(RandomState& state, int32_t* out, int32_t n) {
+    uint64_t s0 = state.s[0], s1 = state.s[1], s2 = state.s[2], s3 = state.s[3];
+    constexpr uint32_t range = uint32_t(NOISE_RANGE_MAX) + 1u;
+    constexpr uint32_t threshold = uint32_t(-range) % range;
+    for (int32_t j = 0; j < n; ++j) {
+        for (;;) {
+            const uint64_t result = rotl(s1 * 5, 7) * 9;
+            const uint64_t t = s1 << 17;
+            s2 ^= s0;
+            s3 ^= s1;
+            s1 ^= s2;
+            s0 ^= s3;
+            s2 ^= t;
+            s3 = rotl(s3, 45);
+            const uint64_t m = uint64_t(uint32_t(result >> 32)) * range;
+            if (uint32_t(m) >= threshold) {
+                if (out) out[j] = int32_t(m >> 32);
+                break;
+            }
+        }
+    }
+    state.s[0] = s0;
+    state.s[1] = s1;
+    state.s[2] = s2;
+    state.s[3] = s3;
+}
+
+// ---------------------------------------------------------------------------------------
+// Samples, before the envelope.
+
+FAST_CLONES void sine_block(const float* phase, int16_t* out, int32_t n, double p, bool invert) {
+    const double scale = invert ? -p : p; // -(p x) is (-p) x exactly
+    int32_t unsure = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        const double y = scale * fast::sin(double(phase[j]));
+        out[j] = fast::q16(y);
+        unsure |= int32_t(!fast::rounds_firmly(y, SAMPLE_TOLERANCE));
+    }
+    if (!unsure) return;
+    for (int32_t j = 0; j < n; ++j) {
+        const double phi = phase[j];
+        if (fast::rounds_firmly(scale * fast::sin(phi), SAMPLE_TOLERANCE)) continue;
+        out[j] = invert ? q16(-(p * std::sin(phi))) : q16(p * std::sin(phi));
+    }
+}
+
+FAST_CLONES void saw_block(const float* phase, int16_t* out, int32_t n, double p) {
+    for (int32_t j = 0; j < n; ++j)
+        out[j] = fast::q16(p * (double(phase[j]) - PI32) / PI32);
+}
+
+FAST_CLONES void square_block(const float* phase, int16_t* out, int32_t n, double p) {
+    for (int32_t j = 0; j < n; ++j) {
+        const double d = PI32 - double(phase[j]);
+        out[j] = fast::q16(p * (d > 0 ? 1.0 : d < 0 ? -1.0 : 0.0));
+    }
+}
+
+FAST_CLONES void triangle_block(const float* phase, int16_t* out, int32_t n, double p) {
+    for (int32_t j = 0; j < n; ++j) {
+        const double phi = phase[j];
+        const double d = PI32 - phi;
+        const double sg = d > 0 ? 1.0 : d < 0 ? -1.0 : 0.0;
+        out[j] = fast::q16(p * (1.0 + sg * (phi - PI32) / double(HALF_PI_F)));
+    }
+}
+
+// c = cos((phi - pi) / pi) and c to the power pi, each stored as a float; ok tells whether
+// both narrowings are certain.
+inline double abs_sine_approx(double phi, double level, double p, bool& ok) {
+    const double ca = fast::cos((phi - PI32) / PI32);
+    const float c = float(ca);
+    const double pw = fast::exp(PI32 * fast::log(double(c)));
+    ok = fast::narrows_firmly(ca, REAL_TOLERANCE) & fast::narrows_firmly(pw, REAL_TOLERANCE) &
+         (c >= 0.5f);
+    return double(float(pw)) * level * p;
+}
+
+FAST_CLONES void abs_sine_block(const float* phase, int16_t* out, int32_t n, double p,
+                                double level) {
+    int32_t unsure = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        bool ok;
+        out[j] = fast::q16(abs_sine_approx(double(phase[j]), level, p, ok));
+        unsure |= int32_t(!ok);
+    }
+    if (!unsure) return;
+    for (int32_t j = 0; j < n; ++j) {
+        const double phi = phase[j];
+        bool ok;
+        abs_sine_approx(phi, level, p, ok);
+        if (ok) continue;
+        const float c = float(std::cos((phi - PI32) / PI32));
+        const float power = float(std::pow(double(c), PI32));
+        out[j] = q16(double(power) * level * p);
+    }
+}
+
+FAST_CLONES void pink_block(const float* phase, int16_t* out, int32_t n, double p,
+                            double log10_peak) {
+    int32_t unsure = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        const double phi = phase[j];
+        const double y = (fast::sin(phi) * fast::sin(2.0 * phi)) * p;
+        const int16_t s0 = fast::q16(y);
+        unsure |= int32_t(!fast::rounds_firmly(y, SAMPLE_TOLERANCE));
+        out[j] = low16(fast::q32(std::fabs(p * std::sqrt(double(s0) * log10_peak))));
+    }
+    if (!unsure) return;
+    for (int32_t j = 0; j < n; ++j) {
+        const double phi = phase[j];
+        if (fast::rounds_firmly((fast::sin(phi) * fast::sin(2.0 * phi)) * p, SAMPLE_TOLERANCE))
+            continue;
+        const int16_t s0 = q16((std::sin(phi) * std::sin(2.0 * phi)) * p);
+        out[j] = low16(q32(std::fabs(p * std::sqrt(double(s0) * log10_peak))));
+    }
+}
+
+FAST_CLONES void abs_square_roots(const float* phase, float* root, int32_t n) {
+    for (int32_t j = 0; j < n; ++j)
+        root[j] = float(std::sqrt(double(phase[j])));
+}
+
+FAST_CLONES void abs_square_block(const float* phase, const float* root, const float* angle,
+                                  int16_t* out, int32_t n, double p) {
+    int32_t unsure = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        const bool domain = root[j] <= 1.0f;
+        const double y =
+            -std::sqrt((fast::sin(double(angle[j])) * fast::cos(double(phase[j]))) * p);
+        out[j] = domain ? fast::q16(y) : int16_t(-32768);
+        unsure |= int32_t(domain & !fast::rounds_firmly(y, SAMPLE_TOLERANCE));
+    }
+    if (!unsure) return;
+    for (int32_t j = 0; j < n; ++j) {
+        if (!(root[j] <= 1.0f)) continue;
+        const double phi = phase[j];
+        const double y = -std::sqrt((fast::sin(double(angle[j])) * fast::cos(phi)) * p);
+        if (fast::rounds_firmly(y, SAMPLE_TOLERANCE)) continue;
+        out[j] = q16(-std::sqrt((std::sin(double(angle[j])) * std::cos(phi)) * p));
+    }
+}
+
+void abs_square(const float* phase, int16_t* out, int32_t n, double p) {
+    alignas(64) float root[BLOCK];
+    alignas(64) float angle[BLOCK];
+    abs_square_roots(phase, root, n);
+    // The arc cosine is defined only up to 1 (phases up to 1 radian, about a sixth of the
+    // frames); the library computes it there.
+    for (int32_t j = 0; j < n; ++j)
+        angle[j] = root[j] <= 1.0f ? float(std::acos(double(root[j]))) : 0.0f;
+    abs_square_block(phase, root, angle, out, n, p);
+}
+
+FAST_CLONES void noise_block(const int32_t* r, int16_t* out, int32_t n, double p) {
+    for (int32_t j = 0; j < n; ++j)
+        out[j] = fast::q16(p * ((double(r[j]) + 1.0) / 1073741824.0 - 1.0));
+}
+
+// ---------------------------------------------------------------------------------------
+// Envelope and output
+
+FAST_CLONES void envelope_block(int16_t* s, int32_t n, int64_t first, int64_t frames,
+                                int32_t mode) {
+    const double base = double(first);
+    const double total = double(frames);
+    switch (mode) {
+    case 1:
+        for (int32_t j = 0; j < n; ++j) {
+            const double t = (base + double(j)) / total;
+            s[j] = fast::q16(double(s[j]) * t);
+        }
+        break;
+    case 2:
+        for (int32_t j = 0; j < n; ++j) {
+            const double t = (base + double(j)) / total;
+            s[j] = fast::q16(double(s[j]) * (1.0 - t));
+        }
+        break;
+    case 3:
+        for (int32_t j = 0; j < n; ++j) {
+            const double t = (base + double(j)) / total;
+            s[j] = fast::q16(((1.0 - t) * double(4 * int32_t(s[j]))) * t);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+FAST_CLONES void write_block(const int16_t* s, int32_t n, int32_t width, int32_t channels,
+                             uint8_t* out) {
+    if (width == 1) {
+        if (channels == 1) {
+            for (int32_t j = 0; j < n; ++j)
+                out[j] = uint8_t(s[j] + 128);
+        } else if (channels == 2) {
+            for (int32_t j = 0; j < n; ++j) {
+                const uint16_t pair = uint16_t(uint8_t(s[j] + 128) * 0x101u);
+                std::memcpy(out + 2 * j, &pair, 2);
+            }
+        } else {
+            for (int32_t j = 0; j < n; ++j)
+                for (int32_t k = 0; k < channels; ++k)
+                    *out++ = uint8_t(s[j] + 128);
+        }
+    } else {
+        if (channels == 1) {
+            std::memcpy(out, s, size_t(n) * 2);
+        } else if (channels == 2) {
+            for (int32_t j = 0; j < n; ++j) {
+                const uint32_t pair = uint32_t(uint16_t(s[j])) * 0x10001u;
+                std::memcpy(out + 4 * j, &pair, 4);
+            }
+        } else {
+            for (int32_t j = 0; j < n; ++j)
+                for (int32_t k = 0; k < channels; ++k) {
+                    std::memcpy(out, &s[j], 2);
+                    out += 2;
+                }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Blocks
+
+// What the serial part leaves at a frame: the phase and the noise generator.
+struct ChainState {
+    float phase;
+    RandomState noise;
+};
+
+bool uses_phase(int32_t style) {
+    return style >= 0 && style < TONE_STYLE_COUNT && style != STYLE_WHITE_NOISE;
+}
+
+// Moves the chain over frames first .. first + n - 1, storing their phases when asked.
+void advance(const ToneSetup& t, int64_t first, int32_t n, ChainState& st, float* phases,
+             int32_t* noise) {
+    if (t.style == STYLE_WHITE_NOISE) {
+        draw_noise(st.noise, noise, n);
+    } else if (!uses_phase(t.style)) {
+        return;
+    } else if (t.sweep) {
+        alignas(64) float dphi[BLOCK];
+        sweep_steps(dphi, first, n, double(t.df), double(t.frequency), double(t.rate));
+        if (phases)
+            walk_sweep<true>(st.phase, dphi, phases, n);
+        else
+            walk_sweep<false>(st.phase, dphi, nullptr, n);
+    } else {
+        steady_phases(st.phase, t.dphi, phases, n);
+    }
+}
+
+void render_block(const ToneSetup& t, uint8_t* data, int64_t first, int32_t n, ChainState& st) {
+    alignas(64) float phase[BLOCK];
+    alignas(64) int32_t noise[BLOCK];
+    alignas(64) int16_t s[BLOCK];
+    advance(t, first, n, st, phase, noise);
+    const double p = t.peak;
+    switch (t.style) {
+    case STYLE_SINE:
+        sine_block(phase, s, n, p, false);
+        break;
+    case STYLE_INVERSE_SINE:
+        sine_block(phase, s, n, p, true);
+        break;
+    case STYLE_SAW:
+        saw_block(phase, s, n, p);
+        break;
+    case STYLE_ABSOLUTE_SINE:
+        abs_sine_block(phase, s, n, p, t.abs_sine_level);
+        break;
+    case STYLE_SQUARE_WAVE:
+        square_block(phase, s, n, p);
+        break;
+    case STYLE_TRIANGLE:
+        triangle_block(phase, s, n, p);
+        break;
+    case STYLE_PINK_SYNTH:
+        pink_block(phase, s, n, p, double(t.pink_log10_peak));
+        break;
+    case STYLE_ABSOLUTE_SQUARE:
+        abs_square(phase, s, n, p);
+        break;
+    case STYLE_WHITE_NOISE:
+        noise_block(noise, s, n, p);
+        break;
+    default:
+        std::fill_n(s, n, int16_t(0));
+        break;
+    }
+    envelope_block(s, n, first, t.frames, t.envelope);
+    write_block(s, n, t.width, t.channels, data + first * t.block_align);
+}
+
+int32_t block_frames(const ToneSetup& t, int64_t block) {
+    return int32_t(std::min<int64_t>(BLOCK, t.frames - block * BLOCK));
+}
+
+void render_serial(const ToneSetup& t, uint8_t* data, int64_t blocks, ChainState& st) {
+    for (int64_t b = 0; b < blocks; ++b)
+        render_block(t, data, b * BLOCK, block_frames(t, b), st);
+}
+
+// Tones shorter than this are not worth a thread.
+constexpr int64_t MIN_PARALLEL_BLOCKS = 16;
+constexpr unsigned MAX_THREADS = 8;
+
+void render_parallel(const ToneSetup& t, uint8_t* data, int64_t blocks, unsigned threads,
+                     ChainState& st) {
+    std::vector<ChainState> starts(static_cast<size_t>(blocks));
+    std::atomic<int32_t> published{0};
+    std::atomic<int64_t> next{0};
+    const ChainState initial = st;
+    ChainState final_state = st;
+
+    auto run_ahead = [&] {
+        ChainState chain = initial;
+        for (int64_t b = 0; b < blocks; ++b) {
+            starts[size_t(b)] = chain;
+            advance(t, b * BLOCK, block_frames(t, b), chain, nullptr, nullptr);
+            published.store(int32_t(b + 1), std::memory_order_release);
+            published.notify_all();
+        }
+        final_state = chain;
+    };
+    auto work = [&] {
+        for (;;) {
+            const int64_t b = next.fetch_add(1, std::memory_order_relaxed);
+            if (b >= blocks) return;
+            int32_t ready;
+            while ((ready = published.load(std::memory_order_acquire)) <= b)
+                published.wait(ready, std::memory_order_acquire);
+            ChainState chain = starts[size_t(b)];
+            render_block(t, data, b * BLOCK, block_frames(t, b), chain);
+        }
+    };
+
+    std::vector<std::thread> helpers;
+    try {
+        helpers.emplace_back([&] {
+            run_ahead();
+            work();
+        });
+        for (unsigned k = 2; k < threads; ++k)
+            helpers.emplace_back(work);
+    } catch (...) {
+        // No thread for the serial part: nothing has been published, render here.
+        if (helpers.empty()) {
+            render_serial(t, data, blocks, st);
+            return;
+        }
+    }
+    work();
+    for (auto& h : helpers)
+        h.join();
+    st = final_state;
+}
+} // namespace
+
+void steady_phases(float& phase, float dphi, float* out, int64_t n) {
+    float phi = phase;
+    int64_t j = 0;
+    while (j < n) {
+        const float b = phi;
+        const float c = b + dphi;
+        const uint32_t e = exponent_field(b);
+        bool run = b > 0.0f && e > 23 && c <= TWO_PI_F && exponent_field(c) == e;
+        float d = 0.0f;
+        if (run) {
+            d = c + dphi;
+            run = d <= TWO_PI_F && exponent_field(d) == e && d - c == c - b;
+        }
+        if (run) {
+            // Two equal in-binade steps: every step in this binade is the same (it can only
+            // depend on the parity of the current value), while the sum stays below the
+            // binade's top and the phase does not wrap.
+            const float step = c - b;
+            const float unit = std::bit_cast<float>((e - 23) << 23);
+            const float top = std::bit_cast<float>((e + 1) << 23);
+            const float limit = std::min(TWO_PI_F, top - unit);
+            // A step too small to move the phase at all leaves it there for good.
+            const double steps =
+                step > 0.0f ? std::floor(double(limit - b) / double(step)) : double(n - j);
+            if (steps >= 2.0) {
+                const int64_t m = std::min<int64_t>(int64_t(steps), n - j);
+                if (out) emit_run(out + j, b, step, int32_t(m));
+                phi = b + float(m) * step;
+                j += m;
+                continue;
+            }
+        }
+        if (out) out[j] = b;
+        phi = phase_step(b, dphi);
+        ++j;
+    }
+    phase = phi;
+}
+
+void write_frames(const ToneSetup& t, uint8_t* data) {
+    RandomState& generator = random_process_state();
+    if (t.frames <= 0) return;
+    ChainState st{t.phase, generator};
+    const int64_t blocks = (t.frames + BLOCK - 1) / BLOCK;
+    const unsigned threads = std::min(std::thread::hardware_concurrency(), MAX_THREADS);
+    if (threads < 2 || blocks < MIN_PARALLEL_BLOCKS)
+        render_serial(t, data, blocks, st);
+    else
+        render_parallel(t, data, blocks, threads, st);
+    if (t.style == STYLE_WHITE_NOISE) generator = st.noise;
 }

@@ -1,1 +1,229 @@
+// The fast renderer against the per-frame reference, byte for byte: every style in every
+// format, with and without sweep, every envelope; long tones with many phase wraps; the
+// largest tone; the noise generator's sequence and final state.  Also the premises the fast
+// path rests on: the steady phase runs and the accuracy of the approximations.
+#include "synth/fast_math.h"
+#include "synth/fast_phase.h"
+#include "synth/sound_format.h"
+#include "synth/tone.h"
+#include "toolkit/random_state.h"
+#include "toolkit/toolkit.h"
+
 #include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+struct Case {
+    int32_t rate, bytes, channels;
+    float frequency, duration;
+    int32_t amplitude;
+    float sweep;
+    int32_t style, fade_in, fade_out;
+};
+
+std::string describe(const Case& c) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "style %d, %d Hz, %d bit, %d ch, f %g, %g s, amp %d, sweep %g, fades %d%d",
+                  c.style, c.rate, 8 * c.bytes, c.channels, c.frequency, c.duration, c.amplitude,
+                  c.sweep, c.fade_in, c.fade_out);
+    return text;
+}
+
+bool same_state(const RandomState& a, const RandomState& b) {
+    return std::memcmp(a.s, b.s, sizeof a.s) == 0;
+}
+
+// Renders the case with both paths from the same generator state and compares the data and
+// the state each leaves behind.
+void expect_same(const Case& c, uint64_t seed = 7) {
+    set_sound_format(c.rate, c.bytes, c.channels);
+    ToneSetup setup;
+    ASSERT_NE(tone_setup(&setup, c.frequency, c.duration, c.amplitude, c.sweep, c.style, c.fade_in,
+                         c.fade_out),
+              nullptr);
+    const size_t size = size_t(setup.frames * setup.block_align);
+    std::vector<uint8_t> reference(size), fast(size, 0xA5);
+
+    random_seed(seed);
+    write_frames_reference(setup, reference.data());
+    const RandomState after_reference = random_process_state();
+    random_seed(seed);
+    write_frames(setup, fast.data());
+    const RandomState after_fast = random_process_state();
+
+    size_t first = 0;
+    while (first < size && reference[first] == fast[first])
+        ++first;
+    EXPECT_EQ(first, size) << describe(c) << ": first difference at frame "
+                           << first / size_t(setup.block_align) << " of " << setup.frames;
+    EXPECT_TRUE(same_state(after_reference, after_fast)) << describe(c);
+}
+
+// A small deterministic generator for picking test parameters.
+struct Picker {
+    uint64_t x;
+    uint32_t next() {
+        x = x * 6364136223846793005ull + 1442695040888963407ull;
+        return uint32_t(x >> 33);
+    }
+    float frequency(int32_t rate) {
+        switch (next() % 4) {
+        case 0:
+            return float(20 + next() % 200); // slow: long runs per binade
+        case 1:
+            return float(rate / 2 - next() % 50); // near the top: a wrap every frame
+        default:
+            return float(20 + next() % (rate / 2)); // anywhere
+        }
+    }
+};
+
+constexpr int32_t RATES[] = {5512, 11025, 22050, 44100};
+
+TEST(FastRenderer, EveryStyleFormatSweepAndEnvelopeMatchesTheReference) {
+    Picker pick{12345};
+    for (int32_t style = 0; style < TONE_STYLE_COUNT; ++style)
+        for (int32_t rate : RATES)
+            for (int32_t bytes = 1; bytes <= 2; ++bytes)
+                for (int32_t channels = 1; channels <= 2; ++channels)
+                    for (int32_t sweep = 0; sweep <= 1; ++sweep)
+                        for (int32_t envelope = 0; envelope < 4; ++envelope) {
+                            const float f = pick.frequency(rate);
+                            const float end = sweep ? pick.frequency(rate) : 0.0f;
+                            const int32_t amplitude = int32_t(pick.next() % 101);
+                            expect_same({rate, bytes, channels, f, 1.0f, amplitude, end, style,
+                                         envelope & 1, envelope >> 1},
+                                        pick.next());
+                        }
+}
+
+TEST(FastRenderer, LongTonesWithManyWrapsMatchTheReference) {
+    // Several seconds at 44100 Hz: enough blocks for the threads, tens of thousands of wraps.
+    const float frequencies[] = {20, 315, 1000, 4410.5f, 11025, 22049};
+    for (int32_t style = 0; style < TONE_STYLE_COUNT; ++style)
+        for (float f : frequencies) {
+            expect_same({44100, 2, 2, f, 4, 100, 0, style, 0, 0});
+        }
+    // Sweeps up and down over the whole range, with both fades.
+    for (int32_t style = 0; style < TONE_STYLE_COUNT; ++style) {
+        expect_same({44100, 2, 1, 20, 6, 80, 22049, style, 1, 1});
+        expect_same({44100, 1, 2, 20000, 6, 100, 30, style, 0, 1});
+    }
+}
+
+TEST(FastRenderer, AmplitudesAndOddDurationsMatchTheReference) {
+    // Every amplitude changes the peak (and Pink Synth's logarithm, Absolute Sine's level).
+    for (int32_t style = 0; style < TONE_STYLE_COUNT; ++style)
+        for (int32_t amplitude = 0; amplitude <= 100; amplitude += 7)
+            expect_same({22050, 2, 1, 440, 0.5f, amplitude, 0, style, 1, 0});
+    // Very short and fractional durations, an odd frame count at 8 bits.
+    for (float duration : {0.0f, 0.1f, 0.137f, 1.0f, 2.71f})
+        for (int32_t style : {STYLE_SINE, STYLE_WHITE_NOISE, STYLE_PINK_SYNTH})
+            expect_same({11025, 1, 1, 333, duration, 60, 500, style, 1, 1});
+}
+
+TEST(FastRenderer, LargestToneMatchesTheReference) {
+    expect_same({44100, 2, 2, 315, 512, 100, 0, STYLE_SINE, 0, 0});
+    expect_same({44100, 2, 2, 440, 512, 100, 0, STYLE_WHITE_NOISE, 0, 0});
+}
+
+TEST(FastRenderer, NoiseKeepsTheGeneratorSequence) {
+    // The samples are a fixed function of the draws: the first ones follow from random_below.
+    set_sound_format(44100, 2, 1);
+    ToneSetup setup;
+    ASSERT_NE(tone_setup(&setup, 440, 1, 100, 0, STYLE_WHITE_NOISE, 0, 0), nullptr);
+    std::vector<uint8_t> data(size_t(setup.frames) * 2);
+    random_seed(99);
+    write_frames(setup, data.data());
+    const int32_t next_after = random_below(NOISE_RANGE_MAX);
+    random_seed(99);
+    for (int64_t i = 0; i < setup.frames; ++i) {
+        const int32_t r = random_below(NOISE_RANGE_MAX);
+        const double x = double(setup.peak) * ((double(r) + 1.0) / 1073741824.0 - 1.0);
+        int16_t s;
+        std::memcpy(&s, &data[size_t(i) * 2], 2);
+        ASSERT_EQ(s, int16_t(std::nearbyint(x))) << "frame " << i;
+    }
+    EXPECT_EQ(random_below(NOISE_RANGE_MAX), next_after);
+}
+
+// The chain the reference runs, one frame at a time.
+float serial_step(float phase, float dphi) {
+    phase = float(double(phase) + double(dphi));
+    if (phase > TWO_PI_F) phase = float(double(phase) - double(TWO_PI_F));
+    return phase;
+}
+
+TEST(FastPhase, SteadyRunsEqualTheSerialChain) {
+    // Steps of every kind: exactly half-way between spacings in some binade (ties to even),
+    // one spacing, random reals, near pi.
+    std::vector<float> steps;
+    for (int k = 19; k <= 30; ++k)
+        for (int m : {1, 3, 5, 7, 1001, 4097})
+            steps.push_back(std::ldexp(float(m), -k));
+    Picker pick{777};
+    for (int k = 0; k < 60; ++k)
+        steps.push_back(float(pick.next()) / 4294967296.0f * PI_F);
+    steps.push_back(std::nextafter(PI_F, 0.0f));
+    steps.push_back(2.0f * PI_F / 3.0f);
+    const float starts[] = {0.0f, HALF_PI_F, PI_F, 1e-6f, TWO_PI_F};
+    std::vector<float> fast(20000);
+    for (float dphi : steps)
+        for (float start : starts) {
+            float phase = start;
+            steady_phases(phase, dphi, fast.data(), int64_t(fast.size()));
+            float serial = start;
+            for (size_t i = 0; i < fast.size(); ++i) {
+                ASSERT_EQ(std::bit_cast<uint32_t>(fast[i]), std::bit_cast<uint32_t>(serial))
+                    << "step " << dphi << " start " << start << " frame " << i;
+                serial = serial_step(serial, dphi);
+            }
+            EXPECT_EQ(phase, serial);
+            // Skipping without storing lands on the same phase.
+            float skipped = start;
+            steady_phases(skipped, dphi, nullptr, int64_t(fast.size()));
+            EXPECT_EQ(skipped, serial);
+        }
+}
+
+TEST(FastMath, ApproximationsStayWellInsideTheTolerances) {
+    // The fallback tolerances assume errors of a few 1e-16; show a margin of 100 or more.
+    double worst_sin = 0, worst_cos = 0, worst_log = 0, worst_exp = 0;
+    for (int i = 0; i <= 400000; ++i) {
+        const double x = 13.0 * i / 400000.0;
+        worst_sin = std::max(worst_sin, std::fabs(fast::sin(x) - std::sin(x)));
+        worst_cos = std::max(worst_cos, std::fabs(fast::cos(x - 6.5) - std::cos(x - 6.5)));
+        const double c = 0.5 + 0.5 * i / 400000.0;
+        worst_log = std::max(worst_log, std::fabs(fast::log(c) - std::log(c)));
+        const double e = -3.0 * i / 400000.0;
+        worst_exp = std::max(worst_exp, std::fabs(fast::exp(e) - std::exp(e)) / std::exp(e));
+    }
+    EXPECT_LT(worst_sin, 1e-15);
+    EXPECT_LT(worst_cos, 1e-15);
+    EXPECT_LT(worst_log, 1e-15);
+    EXPECT_LT(worst_exp, 1e-15);
+}
+
+TEST(FastMath, RoundingHelpersFollowTiesToEvenAndTheRangeRules) {
+    EXPECT_EQ(fast::q16(2.5), 2);
+    EXPECT_EQ(fast::q16(-2.5), -2);
+    EXPECT_EQ(fast::q16(3.5), 4);
+    EXPECT_EQ(fast::q16(32767.4), 32767);
+    EXPECT_EQ(fast::q16(32767.5), -32768);
+    EXPECT_EQ(fast::q16(-32768.5), -32768);
+    EXPECT_EQ(fast::q16(std::nan("")), -32768);
+    EXPECT_EQ(fast::q32(2147483647.49), 2147483647);
+    EXPECT_EQ(fast::q32(2147483647.5), INT32_MIN);
+    EXPECT_EQ(fast::q32(-std::sqrt(-1.0)), INT32_MIN);
+    EXPECT_EQ(fast::q32(1e300), INT32_MIN);
+    EXPECT_FALSE(fast::rounds_firmly(10.5, 1e-7));
+    EXPECT_TRUE(fast::rounds_firmly(10.4999, 1e-7));
+    EXPECT_FALSE(fast::narrows_firmly(1.0 + std::ldexp(1.0, -24), 1e-13));
+    EXPECT_TRUE(fast::narrows_firmly(1.0 + std::ldexp(1.0, -23), 1e-13));
+}
+} // namespace

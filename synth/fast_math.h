@@ -1,0 +1,153 @@
+// Branch-free double-precision approximations that the compiler can vectorise, and the
+// rounding helpers the fast renderer checks them with.  Each approximation is accurate to a
+// few units of 1e-16 on the range it is used for; callers compare against a tolerance far
+// wider than that (and wider than the library's own error) and fall back to the library call
+// wherever a result lies that close to a rounding boundary.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+namespace fast {
+
+// Adding and removing 1.5 * 2^52 rounds any |x| < 2^51 to a whole number, ties to even, in
+// the default rounding mode; larger values come back roughly unchanged.
+constexpr double ROUND_MAGIC = 6755399441055744.0;
+inline double round_even(double x) {
+    return (x + ROUND_MAGIC) - ROUND_MAGIC;
+}
+
+// Nearest whole number as a signed 16-bit value; NaN or out of range gives -32768.
+inline int16_t q16(double x) {
+    const double r = round_even(x);
+    return ((r >= -32768.0) & (r <= 32767.0)) ? int16_t(int32_t(r)) : int16_t(-32768);
+}
+
+// The same into 32 bits; NaN or out of range gives -2147483648.
+inline int32_t q32(double x) {
+    const double r = round_even(x);
+    return ((r >= -2147483648.0) & (r <= 2147483647.0)) ? int32_t(r) : INT32_MIN;
+}
+
+// True when every value within tol of x rounds to the same whole number.
+inline bool rounds_firmly(double x, double tol) {
+    return round_even(x - tol) == round_even(x + tol);
+}
+
+// True when every value within tol of x rounds to the same 32-bit real.
+inline bool narrows_firmly(double x, double tol) {
+    return float(x - tol) == float(x + tol);
+}
+
+// pi/2 in two parts: the first has 33 significant bits, so k * PIO2_HI is exact for small k.
+constexpr double PIO2_HI = 1.5707963267341256;
+constexpr double PIO2_LO = 6.077100506506192e-11;
+constexpr double TWO_OVER_PI = 0.6366197723675814;
+
+// sin and cos of the reduced argument r, |r| <= pi/4 (Taylor series to r^17 and r^18).
+inline double sin_poly(double r) {
+    const double z = r * r;
+    const double p =
+        -1.0 / 6.0 +
+        z * (1.0 / 120.0 +
+             z * (-1.0 / 5040.0 +
+                  z * (1.0 / 362880.0 +
+                       z * (-1.0 / 39916800.0 +
+                            z * (1.0 / 6227020800.0 +
+                                 z * (-1.0 / 1307674368000.0 + z * (1.0 / 355687428096000.0)))))));
+    return r + (r * z) * p;
+}
+inline double cos_poly(double r) {
+    const double z = r * r;
+    const double p =
+        1.0 / 24.0 +
+        z * (-1.0 / 720.0 +
+             z * (1.0 / 40320.0 +
+                  z * (-1.0 / 3628800.0 +
+                       z * (1.0 / 479001600.0 +
+                            z * (-1.0 / 87178291200.0 + z * (1.0 / 20922789888000.0 +
+                                                             z * (-1.0 / 6402373705728000.0)))))));
+    return (1.0 - 0.5 * z) + (z * z) * p;
+}
+
+// Quadrant k mod 4 and remainder r with x = k * pi/2 + r, for |x| below about 1e5.  The
+// quadrant comes from the low bits of the shifted sum, which hold k in two's complement.
+inline double reduce_quadrant(double x, int64_t& quadrant) {
+    const double shifted = x * TWO_OVER_PI + ROUND_MAGIC;
+    const double k = shifted - ROUND_MAGIC;
+    quadrant = std::bit_cast<int64_t>(shifted) & 3;
+    return (x - k * PIO2_HI) - k * PIO2_LO;
+}
+
+inline double sin(double x) {
+    int64_t q;
+    const double r = reduce_quadrant(x, q);
+    const double s = sin_poly(r);
+    const double c = cos_poly(r);
+    const double v = (q & 1) ? c : s;
+    return (q & 2) ? -v : v;
+}
+
+inline double cos(double x) {
+    int64_t q;
+    const double r = reduce_quadrant(x, q);
+    const double s = sin_poly(r);
+    const double c = cos_poly(r);
+    const double v = (q & 1) ? s : c;
+    return ((q + 1) & 2) ? -v : v;
+}
+
+constexpr double LN2 = 0.6931471805599453;
+constexpr double INV_LN2 = 1.4426950408889634;
+constexpr double SQRT_HALF = 0.70710678118654752;
+
+// Natural logarithm for 0.5 <= x < 2: log x = 2 atanh((x - 1) / (x + 1)), after doubling x
+// below sqrt(1/2) so that the series argument stays within 0.172.
+inline double log(double x) {
+    const bool low = x < SQRT_HALF;
+    const double m = low ? x * 2.0 : x;
+    const double offset = low ? -LN2 : 0.0;
+    const double z = (m - 1.0) / (m + 1.0);
+    const double w = z * z;
+    const double p =
+        1.0 +
+        w * (1.0 / 3.0 +
+             w * (1.0 / 5.0 +
+                  w * (1.0 / 7.0 +
+                       w * (1.0 / 9.0 +
+                            w * (1.0 / 11.0 +
+                                 w * (1.0 / 13.0 +
+                                      w * (1.0 / 15.0 +
+                                           w * (1.0 / 17.0 +
+                                                w * (1.0 / 19.0 +
+                                                     w * (1.0 / 21.0 + w * (1.0 / 23.0)))))))))));
+    return offset + (2.0 * z) * p;
+}
+
+// e^x for -3 <= x <= 0: x = k log 2 + r with |r| <= 0.35 (Taylor series to r^14).
+inline double exp(double x) {
+    const double k = round_even(x * INV_LN2);
+    const double r = x - k * LN2;
+    double e = 1.0 + r * (1.0 / 14.0);
+    e = 1.0 + (r * (1.0 / 13.0)) * e;
+    e = 1.0 + (r * (1.0 / 12.0)) * e;
+    e = 1.0 + (r * (1.0 / 11.0)) * e;
+    e = 1.0 + (r * (1.0 / 10.0)) * e;
+    e = 1.0 + (r * (1.0 / 9.0)) * e;
+    e = 1.0 + (r * (1.0 / 8.0)) * e;
+    e = 1.0 + (r * (1.0 / 7.0)) * e;
+    e = 1.0 + (r * (1.0 / 6.0)) * e;
+    e = 1.0 + (r * (1.0 / 5.0)) * e;
+    e = 1.0 + (r * (1.0 / 4.0)) * e;
+    e = 1.0 + (r * (1.0 / 3.0)) * e;
+    e = 1.0 + (r * 0.5) * e;
+    e = 1.0 + r * e;
+    const double scale = k >= 0.0    ? 1.0
+                         : k >= -1.0 ? 0.5
+                         : k >= -2.0 ? 0.25
+                         : k >= -3.0 ? 0.125
+                                     : 0.0625;
+    return e * scale;
+}
+
+} // namespace fast
