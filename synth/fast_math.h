@@ -124,9 +124,10 @@ inline double log(double x) {
     return offset + (2.0 * z) * p;
 }
 
-// e^x for -3 <= x <= 0: x = k log 2 + r with |r| <= 0.35 (Taylor series to r^14).
+// e^x for |x| <= 700: x = k log 2 + r with |r| <= 0.35 (Taylor series to r^14).
 inline double exp(double x) {
-    const double k = round_even(x * INV_LN2);
+    const double shifted = x * INV_LN2 + ROUND_MAGIC;
+    const double k = shifted - ROUND_MAGIC;
     const double r = x - k * LN2;
     double e = 1.0 + r * (1.0 / 14.0);
     e = 1.0 + (r * (1.0 / 13.0)) * e;
@@ -142,12 +143,9 @@ inline double exp(double x) {
     e = 1.0 + (r * (1.0 / 3.0)) * e;
     e = 1.0 + (r * 0.5) * e;
     e = 1.0 + r * e;
-    const double scale = k >= 0.0    ? 1.0
-                         : k >= -1.0 ? 0.5
-                         : k >= -2.0 ? 0.25
-                         : k >= -3.0 ? 0.125
-                                     : 0.0625;
-    return e * scale;
+    // 2^k from k's bits: the shifted sum and the magic number differ by k in their encodings.
+    const int64_t kbits = std::bit_cast<int64_t>(shifted) - std::bit_cast<int64_t>(ROUND_MAGIC);
+    return e * std::bit_cast<double>((kbits + 1023) << 52);
 }
 
 } // namespace fast

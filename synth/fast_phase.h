@@ -1,10 +1,29 @@
 // The phase of a steady tone (no sweep) over many frames at once, bit for bit the chain
 // phase = phase + dphi, less 2 pi once it passes 2 pi, that the reference takes one frame at
 // a time.
+//
+// Inside one binade a float addition of dphi moves the phase by a whole number of the
+// binade's spacings that depends only on the parity of the current value (the parity matters
+// only when dphi falls exactly half-way, ties going to even), so while the sum stays inside
+// the binade and below 2 pi the phases are an arithmetic progression.  A wrap's subtraction
+// is exact.  The steps are worked out once per binade; the walk then costs a few operations
+// per binade crossed, not per frame.
 #pragma once
 
 #include <cstdint>
 
-// Advances phase over n frames, storing the phase of each frame (before its step) in out
-// when out is not null.  The cost grows with the number of binade runs, not frames.
-void steady_phases(float& phase, float dphi, float* out, int64_t n);
+class SteadyPhase {
+  public:
+    explicit SteadyPhase(float dphi);
+    // Advances phase over n frames, storing the phase of each frame (before its step) in out
+    // when out is not null.
+    void advance(float& phase, float* out, int64_t n) const;
+
+  private:
+    static constexpr int FIELDS = 130; // exponent fields up to the binade of 2 pi, [4, 8)
+    float dphi_;
+    float step_even_[FIELDS]; // step from an even multiple of the spacing; 0: no progression
+    float step_odd_[FIELDS];
+    float limit_[FIELDS];    // the largest phase a progression may reach in the binade
+    double inverse_[FIELDS]; // 1 / step_even_
+};

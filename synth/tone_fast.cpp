@@ -59,15 +59,6 @@ inline float phase_step(float phi, float dphi) {
     return next;
 }
 
-inline uint32_t exponent_field(float x) {
-    return std::bit_cast<uint32_t>(x) >> 23;
-}
-
-FAST_CLONES void emit_run(float* out, float base, float step, int32_t count) {
-    for (int32_t t = 0; t < count; ++t)
-        out[t] = base + float(t) * step;
-}
-
 // The phase steps of a sweep for frames first .. first + n - 1: the step after frame i uses
 // frame i's frequency.
 FAST_CLONES void sweep_steps(float* dphi, int64_t first, int32_t n, double df, double f,
@@ -328,13 +319,20 @@ struct ChainState {
     RandomState noise;
 };
 
+// The tone and what is worked out once for all its blocks.
+struct Tone {
+    const ToneSetup& t;
+    SteadyPhase steady;
+};
+
 bool uses_phase(int32_t style) {
     return style >= 0 && style < TONE_STYLE_COUNT && style != STYLE_WHITE_NOISE;
 }
 
 // Moves the chain over frames first .. first + n - 1, storing their phases when asked.
-void advance(const ToneSetup& t, int64_t first, int32_t n, ChainState& st, float* phases,
+void advance(const Tone& tone, int64_t first, int32_t n, ChainState& st, float* phases,
              int32_t* noise) {
+    const ToneSetup& t = tone.t;
     if (t.style == STYLE_WHITE_NOISE) {
         draw_noise(st.noise, noise, n);
     } else if (!uses_phase(t.style)) {
@@ -347,15 +345,16 @@ void advance(const ToneSetup& t, int64_t first, int32_t n, ChainState& st, float
         else
             walk_sweep<false>(st.phase, dphi, nullptr, n);
     } else {
-        steady_phases(st.phase, t.dphi, phases, n);
+        tone.steady.advance(st.phase, phases, n);
     }
 }
 
-void render_block(const ToneSetup& t, uint8_t* data, int64_t first, int32_t n, ChainState& st) {
+void render_block(const Tone& tone, uint8_t* data, int64_t first, int32_t n, ChainState& st) {
+    const ToneSetup& t = tone.t;
     alignas(64) float phase[BLOCK];
     alignas(64) int32_t noise[BLOCK];
     alignas(64) int16_t s[BLOCK];
-    advance(t, first, n, st, phase, noise);
+    advance(tone, first, n, st, phase, noise);
     const double p = t.peak;
     switch (t.style) {
     case STYLE_SINE:
@@ -397,17 +396,18 @@ int32_t block_frames(const ToneSetup& t, int64_t block) {
     return int32_t(std::min<int64_t>(BLOCK, t.frames - block * BLOCK));
 }
 
-void render_serial(const ToneSetup& t, uint8_t* data, int64_t blocks, ChainState& st) {
+void render_serial(const Tone& tone, uint8_t* data, int64_t blocks, ChainState& st) {
     for (int64_t b = 0; b < blocks; ++b)
-        render_block(t, data, b * BLOCK, block_frames(t, b), st);
+        render_block(tone, data, b * BLOCK, block_frames(tone.t, b), st);
 }
 
 // Tones shorter than this are not worth a thread.
 constexpr int64_t MIN_PARALLEL_BLOCKS = 16;
 constexpr unsigned MAX_THREADS = 8;
 
-void render_parallel(const ToneSetup& t, uint8_t* data, int64_t blocks, unsigned threads,
+void render_parallel(const Tone& tone, uint8_t* data, int64_t blocks, unsigned threads,
                      ChainState& st) {
+    const ToneSetup& t = tone.t;
     std::vector<ChainState> starts(static_cast<size_t>(blocks));
     std::atomic<int32_t> published{0};
     std::atomic<int64_t> next{0};
@@ -418,7 +418,7 @@ void render_parallel(const ToneSetup& t, uint8_t* data, int64_t blocks, unsigned
         ChainState chain = initial;
         for (int64_t b = 0; b < blocks; ++b) {
             starts[size_t(b)] = chain;
-            advance(t, b * BLOCK, block_frames(t, b), chain, nullptr, nullptr);
+            advance(tone, b * BLOCK, block_frames(t, b), chain, nullptr, nullptr);
             published.store(int32_t(b + 1), std::memory_order_release);
             published.notify_all();
         }
@@ -432,7 +432,7 @@ void render_parallel(const ToneSetup& t, uint8_t* data, int64_t blocks, unsigned
             while ((ready = published.load(std::memory_order_acquire)) <= b)
                 published.wait(ready, std::memory_order_acquire);
             ChainState chain = starts[size_t(b)];
-            render_block(t, data, b * BLOCK, block_frames(t, b), chain);
+            render_block(tone, data, b * BLOCK, block_frames(t, b), chain);
         }
     };
 
@@ -447,7 +447,7 @@ void render_parallel(const ToneSetup& t, uint8_t* data, int64_t blocks, unsigned
     } catch (...) {
         // No thread for the serial part: nothing has been published, render here.
         if (helpers.empty()) {
-            render_serial(t, data, blocks, st);
+            render_serial(tone, data, blocks, st);
             return;
         }
     }
@@ -458,54 +458,16 @@ void render_parallel(const ToneSetup& t, uint8_t* data, int64_t blocks, unsigned
 }
 } // namespace
 
-void steady_phases(float& phase, float dphi, float* out, int64_t n) {
-    float phi = phase;
-    int64_t j = 0;
-    while (j < n) {
-        const float b = phi;
-        const float c = b + dphi;
-        const uint32_t e = exponent_field(b);
-        bool run = b > 0.0f && e > 23 && c <= TWO_PI_F && exponent_field(c) == e;
-        float d = 0.0f;
-        if (run) {
-            d = c + dphi;
-            run = d <= TWO_PI_F && exponent_field(d) == e && d - c == c - b;
-        }
-        if (run) {
-            // Two equal in-binade steps: every step in this binade is the same (it can only
-            // depend on the parity of the current value), while the sum stays below the
-            // binade's top and the phase does not wrap.
-            const float step = c - b;
-            const float unit = std::bit_cast<float>((e - 23) << 23);
-            const float top = std::bit_cast<float>((e + 1) << 23);
-            const float limit = std::min(TWO_PI_F, top - unit);
-            // A step too small to move the phase at all leaves it there for good.
-            const double steps =
-                step > 0.0f ? std::floor(double(limit - b) / double(step)) : double(n - j);
-            if (steps >= 2.0) {
-                const int64_t m = std::min<int64_t>(int64_t(steps), n - j);
-                if (out) emit_run(out + j, b, step, int32_t(m));
-                phi = b + float(m) * step;
-                j += m;
-                continue;
-            }
-        }
-        if (out) out[j] = b;
-        phi = phase_step(b, dphi);
-        ++j;
-    }
-    phase = phi;
-}
-
 void write_frames(const ToneSetup& t, uint8_t* data) {
     RandomState& generator = random_process_state();
     if (t.frames <= 0) return;
     ChainState st{t.phase, generator};
     const int64_t blocks = (t.frames + BLOCK - 1) / BLOCK;
+    const Tone tone{t, SteadyPhase(t.dphi)};
     const unsigned threads = std::min(std::thread::hardware_concurrency(), MAX_THREADS);
     if (threads < 2 || blocks < MIN_PARALLEL_BLOCKS)
-        render_serial(t, data, blocks, st);
+        render_serial(tone, data, blocks, st);
     else
-        render_parallel(t, data, blocks, threads, st);
+        render_parallel(tone, data, blocks, threads, st);
     if (t.style == STYLE_WHITE_NOISE) generator = st.noise;
 }

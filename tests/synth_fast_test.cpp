@@ -175,8 +175,9 @@ TEST(FastPhase, SteadyRunsEqualTheSerialChain) {
     std::vector<float> fast(20000);
     for (float dphi : steps)
         for (float start : starts) {
+            const SteadyPhase steady(dphi);
             float phase = start;
-            steady_phases(phase, dphi, fast.data(), int64_t(fast.size()));
+            steady.advance(phase, fast.data(), int64_t(fast.size()));
             float serial = start;
             for (size_t i = 0; i < fast.size(); ++i) {
                 ASSERT_EQ(std::bit_cast<uint32_t>(fast[i]), std::bit_cast<uint32_t>(serial))
@@ -186,7 +187,7 @@ TEST(FastPhase, SteadyRunsEqualTheSerialChain) {
             EXPECT_EQ(phase, serial);
             // Skipping without storing lands on the same phase.
             float skipped = start;
-            steady_phases(skipped, dphi, nullptr, int64_t(fast.size()));
+            steady.advance(skipped, nullptr, int64_t(fast.size()));
             EXPECT_EQ(skipped, serial);
         }
 }
