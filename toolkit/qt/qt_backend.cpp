@@ -95,6 +95,13 @@ void window_destroy(NativeHandle window) {
     delete widget_of(window);
 }
 
+// Shows as many rows as fit in the list height below the closed field.
+void fit_popup(QComboBox* list) {
+    int row = list->count() > 0 ? list->view()->sizeHintForRow(0) : 0;
+    if (row <= 0) row = list->fontMetrics().height() + 2;
+    list->setMaxVisibleItems(std::max(1, (LIST_OPEN_HEIGHT - list->height()) / row));
+}
+
 void apply_sunken_edge(QLabel* label) {
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setLineWidth(SUNKEN_EDGE);
@@ -118,12 +125,13 @@ NativeHandle control_create(NativeHandle parent_handle, const ControlSpec& s) {
         auto* list = new QComboBox(parent);
         list->setEditable(false);
         // The closed control is exactly the size asked for; the opened list fills the rest
-        // of the list height, scrolling when the entries need more rows.
+        // of the list height, scrolling when the entries need more rows.  Styles that open
+        // the list over the field, showing every entry at once, are told not to.
+        list->setStyleSheet("QComboBox { combobox-popup: 0; }");
         list->setFixedSize(s.width, s.height);
-        list->setGeometry(s.x, s.y, s.width, s.height);
-        const int row = std::max(1, list->fontMetrics().height() + 2);
-        list->setMaxVisibleItems(std::max(1, (LIST_OPEN_HEIGHT - s.height) / row));
+        list->move(s.x, s.y);
         list->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        fit_popup(list);
         QObject::connect(list, &QComboBox::currentIndexChanged, [id](int) {
             toolkit_post_event(EVENT_CONTROL, EventSource::Control, id, EventDelivery::Queued);
         });
@@ -187,6 +195,7 @@ int32_t list_add_item(NativeHandle control, int32_t position, const char* text) 
     const bool had_selection = list->currentIndex() >= 0;
     list->insertItem(position, text_of(text));
     if (!had_selection) list->setCurrentIndex(-1);
+    if (list->count() == 1) fit_popup(list);
     return 1;
 }
 

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScrollBar>
 #include <QWidget>
 #include <QWindow>
 
@@ -91,13 +92,14 @@ int32_t qt_probe_tab(NativeHandle window, bool backward) {
     return now ? now->property("toolkit_id").toInt() : 0;
 }
 
-int32_t qt_probe_list_rows(NativeHandle h) {
-    return static_cast<QComboBox*>(widget_of(h))->maxVisibleItems();
-}
-
-bool qt_probe_list_scrolls(NativeHandle h) {
-    return static_cast<QComboBox*>(widget_of(h))->view()->verticalScrollBarPolicy() !=
-           Qt::ScrollBarAlwaysOff;
+void qt_probe_open_list(NativeHandle h, int32_t* popup_height, bool* scroll_bar_shown) {
+    auto* list = static_cast<QComboBox*>(widget_of(h));
+    list->showPopup();
+    QCoreApplication::processEvents();
+    *popup_height = list->view()->window()->height();
+    *scroll_bar_shown = list->view()->verticalScrollBar()->isVisible();
+    list->hidePopup();
+    QCoreApplication::processEvents();
 }
 
 const char* qt_probe_list_item(NativeHandle h, int32_t position) {

@@ -40,9 +40,9 @@ void qt_probe_focus(NativeHandle control);
 // control that has the focus afterwards (0 when none has).
 int32_t qt_probe_tab(NativeHandle window, bool backward);
 
-// The rows a list's opened part shows before it scrolls, and whether it can scroll.
-int32_t qt_probe_list_rows(NativeHandle list);
-bool qt_probe_list_scrolls(NativeHandle list);
+// Opens a list as a click would, reports the height of its opened part and whether that
+// shows a scroll bar, and closes it again.
+void qt_probe_open_list(NativeHandle list, int32_t* popup_height, bool* scroll_bar_shown);
 // The text of entry position in a list, empty when there is none.
 const char* qt_probe_list_item(NativeHandle list, int32_t position);
 const char* qt_probe_text(NativeHandle widget);
