@@ -22,8 +22,10 @@ class SteadyPhase {
   private:
     static constexpr int FIELDS = 130; // exponent fields up to the binade of 2 pi, [4, 8)
     float dphi_;
-    float step_even_[FIELDS]; // step from an even multiple of the spacing; 0: no progression
-    float step_odd_[FIELDS];
-    float limit_[FIELDS];    // the largest phase a progression may reach in the binade
-    double inverse_[FIELDS]; // 1 / step_even_
+    // Per binade, in spacings: the step from an even and from an odd multiple (0: no
+    // progression here), the largest mantissa a progression may reach, and 2^32 / step.
+    uint32_t step_even_[FIELDS];
+    uint32_t step_odd_[FIELDS];
+    uint32_t limit_[FIELDS];
+    uint32_t reciprocal_[FIELDS];
 };
