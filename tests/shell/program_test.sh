@@ -82,8 +82,8 @@ run() {
     click "$COMPILE"
     sleep 0.5
     click "$PLAY"
-    sleep 1.6 # the one-second tone, and a little more
-    xdotool windowactivate --sync "$wid" key alt+F4
+    sleep 2 # the one-second tone, with room for a slow start
+    timeout 5 xdotool windowactivate --sync "$wid" key alt+F4
 
     local code=none
     for _ in $(seq 100); do

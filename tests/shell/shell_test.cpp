@@ -426,19 +426,6 @@ TEST_F(Shell, FailedRenderLeavesNoSound) {
     expect_ready_to_compile();
 }
 
-TEST_F(Shell, WithoutSoundTheButtonsStillWork) {
-    world.sound_ready = false;
-    fake::click(&S::compile_button);
-    fake::click(&S::stop_button);
-    fake::click(&S::play_button);
-    fake::click(&S::compile_button);
-    fake::close_window();
-    run();
-    EXPECT_EQ(world.renders.size(), 2u);
-    EXPECT_EQ(shell_state.current_sound, 0);
-    expect_ready_to_play();
-}
-
 // Positions without a row (a list with nothing selected answers -1) keep the last values; an
 // unknown style renders nothing and keeps the sound.
 TEST_F(Shell, UnknownPositionsKeepThePreviousValues) {
