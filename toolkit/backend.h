@@ -15,7 +15,7 @@
 
 enum class ControlKind { Label, Dropdown, Button, Picture, WebView };
 
-struct ControlSpec {
+struct ControlRequest {
     ControlKind kind;
     int32_t id; // the number or handle events of this control carry
     int32_t x, y, width, height;
@@ -40,7 +40,7 @@ struct WindowBackend {
                                   const char* title, uint32_t flags);
     // Destroys the window with every control still in it.
     void (*window_destroy)(NativeHandle window);
-    NativeHandle (*control_create)(NativeHandle parent, const ControlSpec& spec);
+    NativeHandle (*control_create)(NativeHandle parent, const ControlRequest& request);
     void (*control_destroy)(NativeHandle control);
     // Lists only.  position -1 appends; the result is 1 when the item was added.
     int32_t (*list_add_item)(NativeHandle control, int32_t position, const char* text);

@@ -57,18 +57,18 @@ void destroy_control(int32_t id) {
     if (backend) backend->control_destroy(native);
 }
 
-intptr_t create_control(int32_t number, const ControlSpec& base) {
+intptr_t create_control(int32_t number, const ControlRequest& base) {
     if (!backend || !have_parent) return 0;
     WindowRecord* parent = windows.find(current_parent);
     if (!parent) return 0;
     int32_t id;
     if (!number_id_for(number, &id)) return 0;
     if (number >= 0) destroy_control(id);
-    ControlSpec spec = base;
-    spec.id = id;
-    const NativeHandle native = backend->control_create(parent->native, spec);
+    ControlRequest request = base;
+    request.id = id;
+    const NativeHandle native = backend->control_create(parent->native, request);
     if (!native) return 0;
-    controls.put(id, ControlRecord{native, current_parent, spec.kind});
+    controls.put(id, ControlRecord{native, current_parent, request.kind});
     return number_create_result(id, native);
 }
 

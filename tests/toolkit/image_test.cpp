@@ -9,7 +9,7 @@
 namespace {
 
 // A PNG written by libpng from rows of raw samples in the given colour type and depth.
-struct PngSpec {
+struct PngLayout {
     int width, height, colour, depth;
     bool interlaced = false;
     std::vector<png_color> palette;
@@ -18,8 +18,8 @@ struct PngSpec {
     png_color_16 trans_colour{};
 };
 
-PngSpec spec(int width, int height, int colour, int depth, bool interlaced = false) {
-    PngSpec s;
+PngLayout layout(int width, int height, int colour, int depth, bool interlaced = false) {
+    PngLayout s;
     s.width = width;
     s.height = height;
     s.colour = colour;
@@ -33,7 +33,7 @@ void write_to_vector(png_structp png, png_bytep data, png_size_t length) {
     out->insert(out->end(), data, data + length);
 }
 
-Bytes make_png(const PngSpec& s, const std::vector<Bytes>& rows) {
+Bytes make_png(const PngLayout& s, const std::vector<Bytes>& rows) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -75,7 +75,7 @@ Bytes rgb_card(int w, int h, bool interlaced = false) {
             r.insert(r.end(), {uint8_t(16 * x), uint8_t(16 * y), uint8_t(x ^ y)});
         rows.push_back(r);
     }
-    PngSpec s = spec(w, h, PNG_COLOR_TYPE_RGB, 8, interlaced);
+    PngLayout s = layout(w, h, PNG_COLOR_TYPE_RGB, 8, interlaced);
     return make_png(s, rows);
 }
 
@@ -98,7 +98,7 @@ TEST(PngDecode, PaletteExpandsToRgbAndTransparencyToAlpha) {
     const std::vector<png_color> palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {9, 8, 7}};
     // 2-bit indices 0 1 2 3 in one row, packed into one byte.
     const std::vector<Bytes> rows = {{0x1B}};
-    PngSpec s = spec(4, 1, PNG_COLOR_TYPE_PALETTE, 2);
+    PngLayout s = layout(4, 1, PNG_COLOR_TYPE_PALETTE, 2);
     s.palette = palette;
     PixelImage img;
     Bytes file = make_png(s, rows);
@@ -119,22 +119,22 @@ TEST(PngDecode, PaletteExpandsToRgbAndTransparencyToAlpha) {
 TEST(PngDecode, GreyBecomesRgb) {
     // 8-bit grey, 2-bit grey (scaled to 8 bits), grey with alpha, grey with a tRNS value.
     PixelImage img;
-    Bytes file = make_png(spec(2, 1, PNG_COLOR_TYPE_GRAY, 8), {{10, 200}});
+    Bytes file = make_png(layout(2, 1, PNG_COLOR_TYPE_GRAY, 8), {{10, 200}});
     ASSERT_TRUE(png_decode(file.data(), file.size(), img));
     EXPECT_EQ(at(img, 1, 0), (std::vector<int>{200, 200, 200, 255}));
 
-    file = make_png(spec(4, 1, PNG_COLOR_TYPE_GRAY, 2), {{0x1B}});
+    file = make_png(layout(4, 1, PNG_COLOR_TYPE_GRAY, 2), {{0x1B}});
     ASSERT_TRUE(png_decode(file.data(), file.size(), img));
     EXPECT_EQ(at(img, 0, 0), (std::vector<int>{0, 0, 0, 255}));
     EXPECT_EQ(at(img, 1, 0), (std::vector<int>{85, 85, 85, 255}));
     EXPECT_EQ(at(img, 3, 0), (std::vector<int>{255, 255, 255, 255}));
 
-    file = make_png(spec(1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8), {{77, 33}});
+    file = make_png(layout(1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8), {{77, 33}});
     ASSERT_TRUE(png_decode(file.data(), file.size(), img));
     ASSERT_TRUE(img.alpha);
     EXPECT_EQ(at(img, 0, 0), (std::vector<int>{77, 77, 77, 33}));
 
-    PngSpec s = spec(2, 1, PNG_COLOR_TYPE_GRAY, 8);
+    PngLayout s = layout(2, 1, PNG_COLOR_TYPE_GRAY, 8);
     s.trans_grey = true;
     s.trans_colour.gray = 10;
     file = make_png(s, {{10, 200}});
@@ -148,7 +148,7 @@ TEST(PngDecode, SixteenBitKeepsTheHighByte) {
     const Bytes row = {0x12, 0x34, 0xAB, 0xCD, 0xFF, 0xFF, 0x80,
                        0x00, 0x00, 0x01, 0x7F, 0xFF, 0x00, 0x00};
     const Bytes file =
-        make_png(spec(1, 1, PNG_COLOR_TYPE_RGBA, 16), {Bytes(row.begin(), row.begin() + 8)});
+        make_png(layout(1, 1, PNG_COLOR_TYPE_RGBA, 16), {Bytes(row.begin(), row.begin() + 8)});
     PixelImage img;
     ASSERT_TRUE(png_decode(file.data(), file.size(), img));
     ASSERT_TRUE(img.alpha);

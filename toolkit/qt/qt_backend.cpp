@@ -107,7 +107,7 @@ void apply_sunken_edge(QLabel* label) {
     label->setLineWidth(SUNKEN_EDGE);
 }
 
-NativeHandle control_create(NativeHandle parent_handle, const ControlSpec& s) {
+NativeHandle control_create(NativeHandle parent_handle, const ControlRequest& s) {
     QWidget* parent = widget_of(parent_handle);
     QWidget* w = nullptr;
     const int32_t id = s.id;
