@@ -79,13 +79,27 @@ inline double reduce_quadrant(double x, int64_t& quadrant) {
     return (x - k * PIO2_HI) - k * PIO2_LO;
 }
 
+// sin x for |x| below about 1e5: x = k pi + r with |r| <= pi/2, sin x = (-1)^k sin r, one odd
+// Taylor polynomial to r^25.
 inline double sin(double x) {
-    int64_t q;
-    const double r = reduce_quadrant(x, q);
-    const double s = sin_poly(r);
-    const double c = cos_poly(r);
-    const double v = (q & 1) ? c : s;
-    return (q & 2) ? -v : v;
+    const double shifted = x * (0.5 * TWO_OVER_PI) + ROUND_MAGIC;
+    const double k = shifted - ROUND_MAGIC;
+    const double r = (x - k * (2.0 * PIO2_HI)) - k * (2.0 * PIO2_LO);
+    const double z = r * r;
+    double p = -1.0 / 15511210043330985984000000.0; // -1/25!
+    p = 1.0 / 25852016738884976640000.0 + z * p;    // 1/23!
+    p = -1.0 / 51090942171709440000.0 + z * p;      // -1/21!
+    p = 1.0 / 121645100408832000.0 + z * p;         // 1/19!
+    p = -1.0 / 355687428096000.0 + z * p;           // -1/17!
+    p = 1.0 / 1307674368000.0 + z * p;              // 1/15!
+    p = -1.0 / 6227020800.0 + z * p;                // -1/13!
+    p = 1.0 / 39916800.0 + z * p;                   // 1/11!
+    p = -1.0 / 362880.0 + z * p;                    // -1/9!
+    p = 1.0 / 5040.0 + z * p;                       // 1/7!
+    p = -1.0 / 120.0 + z * p;                       // -1/5!
+    p = 1.0 / 6.0 + z * p;                          // 1/3!
+    const double v = r - (r * z) * p;
+    return (std::bit_cast<int64_t>(shifted) & 1) ? -v : v;
 }
 
 inline double cos(double x) {
