@@ -111,6 +111,23 @@ inline double cos(double x) {
     return ((q + 1) & 2) ? -v : v;
 }
 
+// cos x for |x| <= 1, without reduction: the even Taylor polynomial to x^22.
+inline double cos_unit(double x) {
+    const double z = x * x;
+    double p = 1.0 / 1124000727777607680000.0; // 1/22!
+    p = -1.0 / 2432902008176640000.0 + z * p;  // -1/20!
+    p = 1.0 / 6402373705728000.0 + z * p;      // 1/18!
+    p = -1.0 / 20922789888000.0 + z * p;       // -1/16!
+    p = 1.0 / 87178291200.0 + z * p;           // 1/14!
+    p = -1.0 / 479001600.0 + z * p;            // -1/12!
+    p = 1.0 / 3628800.0 + z * p;               // 1/10!
+    p = -1.0 / 40320.0 + z * p;                // -1/8!
+    p = 1.0 / 720.0 + z * p;                   // 1/6!
+    p = -1.0 / 24.0 + z * p;                   // -1/4!
+    p = 0.5 + z * p;                           // 1/2!
+    return 1.0 - z * p;
+}
+
 constexpr double LN2 = 0.6931471805599453;
 constexpr double INV_LN2 = 1.4426950408889634;
 constexpr double SQRT_HALF = 0.70710678118654752;

@@ -199,6 +199,8 @@ TEST(FastMath, ApproximationsStayWellInsideTheTolerances) {
         const double x = 13.0 * i / 400000.0;
         worst_sin = std::max(worst_sin, std::fabs(fast::sin(x) - std::sin(x)));
         worst_cos = std::max(worst_cos, std::fabs(fast::cos(x - 6.5) - std::cos(x - 6.5)));
+        const double u = -1.0 + 2.0 * i / 400000.0;
+        worst_cos = std::max(worst_cos, std::fabs(fast::cos_unit(u) - std::cos(u)));
         const double c = 0.5 + 0.5 * i / 400000.0;
         worst_log = std::max(worst_log, std::fabs(fast::log(c) - std::log(c)));
         const double e = -3.0 * i / 400000.0;
