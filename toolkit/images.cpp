@@ -55,6 +55,12 @@ NativeHandle image_native_handle(int32_t image) {
     return r ? r->native : 0;
 }
 
+bool image_native_is_live(NativeHandle native) {
+    bool live = false;
+    images.for_each_id([&](int32_t id) { live = live || images.find(id)->native == native; });
+    return native && live;
+}
+
 void images_free_all() {
     std::vector<int32_t> ids;
     images.for_each_id([&](int32_t id) { ids.push_back(id); });

@@ -180,6 +180,8 @@ intptr_t button_create(int32_t number, int32_t x, int32_t y, int32_t width, int3
 
 intptr_t picture_create(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                         NativeHandle native_image, uint32_t ex_style) {
+    // Only an image the toolkit holds is shown; anything else counts as no image.
+    if (!image_native_is_live(native_image)) native_image = 0;
     return create_control(
         number, {ControlKind::Picture, 0, x, y, width, height, nullptr, ex_style, native_image});
 }

@@ -148,6 +148,10 @@ TEST_F(QtToolkit, APictureTakesItsImagesSizePlusTheSunkenEdge) {
     picture_create(1962, 10, 10, 100, 60, 0, 0x200);
     qt_probe_geometry(toolkit_control_native(1962), &r, nullptr);
     EXPECT_EQ(r.width * 1000 + r.height, 100060);
+    // A handle that is no live image is no image.
+    picture_create(1962, 10, 10, 90, 50, image_native_handle(image) + 8, 0);
+    qt_probe_geometry(toolkit_control_native(1962), &r, nullptr);
+    EXPECT_EQ(r.width * 1000 + r.height, 90050);
     window_repaint_now(window_native_handle(1962));
 }
 
