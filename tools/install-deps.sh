@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
     libpng-dev qt6-base-dev libopenal-dev fonts-dejavu-core
     xvfb xauth xdotool openbox x11-utils imagemagick sox
-    hyperfine time dpkg-dev
+    hyperfine time dpkg-dev desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

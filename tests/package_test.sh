@@ -1,0 +1,69 @@
+#!/bin/bash
+# The Debian package: made by cpack from the build, holding both programs, the renderer, their
+# icons and menu entries, with dependencies this Debian release satisfies; unpacked into a
+# clean folder, the programs run from there.
+set -u
+build=$(realpath "$1")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
+}
+
+(cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; exit 1; }
+deb=$(ls "$work"/out/*.deb)
+check "one package made" test -f "$deb"
+check "package name" test "$(dpkg-deb -f "$deb" Package)" = varnok
+check "package version" test "$(dpkg-deb -f "$deb" Version)" = 1.3
+
+dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/contents"
+for f in /usr/bin/varnok /usr/bin/zembra /usr/bin/varnok-render \
+    /usr/share/applications/varnok.desktop /usr/share/applications/zembra.desktop \
+    /usr/share/icons/hicolor/32x32/apps/varnok.png /usr/share/icons/hicolor/32x32/apps/zembra.png; do
+    check "contains $f" grep -qx "$f" "$work/contents"
+done
+
+# Every dependency is a package of this release at a version that satisfies it.
+depends=$(dpkg-deb -f "$deb" Depends)
+check "declares Qt, OpenAL and libpng" test -n "$(echo "$depends" | grep libqt6widgets6 | grep libopenal1 | grep libpng16)"
+IFS=',' read -ra deps <<<"$depends"
+for dep in "${deps[@]}"; do
+    name=$(echo "$dep" | awk '{print $1}')
+    op=$(echo "$dep" | sed -n 's/.*(\([<>=]*\) .*/\1/p')
+    want=$(echo "$dep" | sed -n 's/.*(.* \(.*\))/\1/p')
+    have=$(dpkg-query -W -f='${Version}' "$name" 2>/dev/null)
+    if [ -z "$op" ]; then
+        check "$name is available" test -n "$have"
+    else
+        check "$name $op $want (have $have)" dpkg --compare-versions "$have" "$op" "$want"
+    fi
+done
+
+# Unpacked into a clean root, the programs find every library and run.
+dpkg-deb -x "$deb" "$work/root"
+for program in varnok zembra varnok-render; do
+    check "$program links" test -z "$(ldd "$work/root/usr/bin/$program" | grep 'not found')"
+done
+"$work/root/usr/bin/varnok-render" --output "$work/tone.wav"
+check "the packaged renderer renders" test "$(stat -c %s "$work/tone.wav")" = 88244
+for program in varnok zembra; do
+    # Started without a display it says so and ends cleanly; on the offscreen platform it runs
+    # until stopped.
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/root/usr/bin/$program" 2>"$work/err"
+    check "$program without a display: exit 0" test $? = 0
+    check "$program without a display: one line" test "$(wc -l <"$work/err")" = 1
+    QT_QPA_PLATFORM=offscreen timeout 2 "$work/root/usr/bin/$program"
+    check "$program keeps running" test $? = 124
+done
+if command -v desktop-file-validate >/dev/null; then
+    for entry in "$work"/root/usr/share/applications/*.desktop; do
+        check "$(basename "$entry") is valid" desktop-file-validate "$entry"
+    done
+fi
+
+echo "package: $passed passed, $failed failed"
+[ "$failed" = 0 ]
