@@ -5,6 +5,7 @@ namespace expected {
 const char* const TITLE_START = "VARNOK V 1.3  (32 Bit)";
 const float DEFAULT_FREQUENCY = 315.0f;
 const size_t ITEM_COUNT = 120;
+const bool OPENS_FREE_PAGE = true;
 
 std::vector<std::string> frequencies() {
     return {"8",    "10",   "12.5", "16",   "20",    "25",    "31,5",  "40",   "50",

@@ -5,6 +5,7 @@ namespace expected {
 const char* const TITLE_START = "ZEMBRA V 1.2  (32 Bit)";
 const float DEFAULT_FREQUENCY = 1000.0f;
 const size_t ITEM_COUNT = 110;
+const bool OPENS_FREE_PAGE = false;
 
 std::vector<std::string> frequencies() {
     return {"25",   "31,5", "40",   "50",   "63",   "80",   "100",   "125",   "160",   "200",

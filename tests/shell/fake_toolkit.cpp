@@ -227,3 +227,39 @@ int32_t render_tone(int32_t sound_id, float frequency, float duration, int32_t a
     world.sounds[handle] = {};
     return handle;
 }
+
+// The splash window's operations.  Native handles are made up from the numbers so that the
+// log shows which object each one came from.
+NativeHandle window_native_handle(int32_t window) {
+    fake::log("window_native_handle", {window});
+    return 0x10000 + window;
+}
+void window_repaint_now(NativeHandle native_window) {
+    fake::log("window_repaint_now", {static_cast<int64_t>(native_window)});
+}
+int32_t window_destroy(int32_t window) {
+    fake::log("window_destroy", {window});
+    return 1;
+}
+intptr_t webview_create(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                        const char* address) {
+    fake::log("webview_create", {number, x, y, width, height}, address);
+    return 0;
+}
+NativeHandle image_native_handle(int32_t image) {
+    fake::log("image_native_handle", {image});
+    return image == 0 ? 0 : 0x20000 - image;
+}
+intptr_t picture_create(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                        NativeHandle native_image, uint32_t ex_style) {
+    fake::log("picture_create",
+              {number, x, y, width, height, static_cast<int64_t>(native_image), ex_style});
+    return 1;
+}
+void sleep_ms(int32_t milliseconds) {
+    fake::log("sleep_ms", {milliseconds});
+}
+int32_t shell_open_target(const char* target) {
+    fake::log("shell_open_target", {}, target);
+    return 1;
+}

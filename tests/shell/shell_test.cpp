@@ -458,4 +458,58 @@ TEST_F(Shell, UnknownPositionsKeepThePreviousValues) {
     EXPECT_EQ(world.renders.size(), 1u);
 }
 
+TEST_F(Shell, AboutRunsTheWholeSplashEveryTime) {
+    fake::click(&S::about_button);
+    fake::click(&S::about_button);
+    fake::close_window();
+    run();
+    // The calls of one splash: window 1962, the browser on the home page, the free page (in the
+    // programs that open it), a repaint, the logo picture replacing the browser under the same
+    // number, a repaint, the pause and the end of the window.
+    std::vector<std::string> one = {"window_create", "webview_create"};
+    if (expected::OPENS_FREE_PAGE) one.push_back("shell_open_target");
+    for (const char* name :
+         {"window_native_handle", "window_repaint_now", "image_native_handle", "picture_create",
+          "window_native_handle", "window_repaint_now", "sleep_ms", "window_destroy"})
+        one.push_back(name);
+    std::vector<std::string> seen;
+    std::vector<fake::Call> splash;
+    bool in_splash = false;
+    for (const fake::Call& call : world.calls) {
+        if (call.name == "window_create" && !call.args.empty() && call.args[0] == 1962)
+            in_splash = true;
+        if (!in_splash) continue;
+        seen.push_back(call.name);
+        splash.push_back(call);
+        if (call.name == "window_destroy") in_splash = false;
+    }
+    std::vector<std::string> twice = one;
+    twice.insert(twice.end(), one.begin(), one.end());
+    ASSERT_EQ(seen, twice);
+
+    const auto arg = [&](const char* name) -> const fake::Call& {
+        for (const fake::Call& call : splash)
+            if (call.name == name) return call;
+        static const fake::Call none;
+        return none;
+    };
+    EXPECT_EQ(arg("window_create").args,
+              (std::vector<int64_t>{1962, 150, 150, 490, 350, 0xC80000}));
+    EXPECT_EQ(arg("window_create").text, "www.halvex-tones.example");
+    EXPECT_EQ(arg("webview_create").args, (std::vector<int64_t>{1962, 10, 10, 470, 330}));
+    EXPECT_EQ(arg("webview_create").text, "http://www.halvex-tones.example");
+    if (expected::OPENS_FREE_PAGE) {
+        EXPECT_EQ(arg("shell_open_target").text,
+                  "http://www.halvex-tones.example/Halvex_Free/index.html");
+    }
+    EXPECT_EQ(arg("window_native_handle").args, (std::vector<int64_t>{1962}));
+    EXPECT_EQ(arg("window_repaint_now").args, (std::vector<int64_t>{0x10000 + 1962}));
+    EXPECT_EQ(arg("image_native_handle").args, (std::vector<int64_t>{shell_state.logo_image}));
+    EXPECT_EQ(
+        arg("picture_create").args,
+        (std::vector<int64_t>{1962, 10, 10, 470, 330, 0x20000 - shell_state.logo_image, 0x200}));
+    EXPECT_EQ(arg("sleep_ms").args, (std::vector<int64_t>{2500}));
+    EXPECT_EQ(arg("window_destroy").args, (std::vector<int64_t>{1962}));
+}
+
 } // namespace

@@ -14,6 +14,8 @@ extern const char* const TITLE_START;
 extern const float DEFAULT_FREQUENCY;
 // Entries appended at start-up, all lists together.
 extern const size_t ITEM_COUNT;
+// Whether "ABOUT" hands the free-products page to the system.
+extern const bool OPENS_FREE_PAGE;
 
 std::vector<std::string> frequencies();
 std::vector<int32_t> frequency_values();
