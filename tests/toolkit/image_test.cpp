@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <memory>
+
 namespace {
 
 // A PNG written by libpng from rows of raw samples in the given colour type and depth.
@@ -227,6 +229,38 @@ TEST(IcoDecode, ReadsAMaskedIconAndAnEmbeddedPng) {
     wrapped.insert(wrapped.end(), png.begin(), png.end());
     ASSERT_TRUE(image_decode(wrapped.data(), wrapped.size(), img));
     EXPECT_EQ(at(img, 2, 1), (std::vector<int>{32, 16, 3, 255}));
+}
+
+// Every prefix and many single-byte changes of valid files: a reader may refuse them or decode
+// them, but reads only the bytes it is given (each copy is its own exact-size block, so an
+// address sanitizer sees any byte read past the end).
+TEST(ImageReaders, DamagedFilesAreReadWithinTheirBounds) {
+    std::vector<Bytes> files = {rgb_card(6, 5), rgb_card(5, 4, true), make_bmp(3, 3)};
+    Bytes ico(6 + 16, 0);
+    put_u16(ico, 2, 1);
+    put_u16(ico, 4, 1);
+    put_u32(ico, 6 + 8, uint32_t(files[0].size()));
+    put_u32(ico, 6 + 12, 22);
+    ico.insert(ico.end(), files[0].begin(), files[0].end());
+    files.push_back(ico);
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    PixelImage img;
+    for (const Bytes& file : files) {
+        for (size_t n = 0; n < file.size(); ++n) {
+            auto copy = std::make_unique<uint8_t[]>(n ? n : 1);
+            std::memcpy(copy.get(), file.data(), n);
+            EXPECT_FALSE(image_decode(copy.get(), n, img)) << n;
+        }
+        for (int i = 0; i < 300; ++i) {
+            auto copy = std::make_unique<uint8_t[]>(file.size());
+            std::memcpy(copy.get(), file.data(), file.size());
+            copy[next() % file.size()] ^= uint8_t(1 + next() % 255);
+            if (image_decode(copy.get(), file.size(), img)) {
+                EXPECT_EQ(img.pixels.size(), size_t(img.width) * img.height * (img.alpha ? 4 : 3));
+            }
+        }
+    }
 }
 
 // Image objects follow the numbering rules of every toolkit object.
