@@ -48,6 +48,7 @@ constexpr double SAMPLE_TOLERANCE = 1e-7;
 constexpr double REAL_TOLERANCE = 1e-13;
 constexpr double PI32 = double(PI_F);
 constexpr double INV_PI32 = 1.0 / PI32;
+constexpr double INV_HALF_PI32 = 1.0 / double(HALF_PI_F);
 
 // ---------------------------------------------------------------------------------------
 // Phase
@@ -133,9 +134,21 @@ FAST_CLONES void sine_block(const float* phase, int16_t* out, int32_t n, double 
     }
 }
 
+// Saw and Triangle divide by a constant: multiplying by its reciprocal is within an ulp or
+// two, and frames near a rounding boundary are redone with the quotient.
 FAST_CLONES void saw_block(const float* phase, int16_t* out, int32_t n, double p) {
-    for (int32_t j = 0; j < n; ++j)
-        out[j] = fast::q16(p * (double(phase[j]) - PI32) / PI32);
+    int32_t unsure = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        const double y = p * (double(phase[j]) - PI32) * INV_PI32;
+        out[j] = fast::q16(y);
+        unsure |= int32_t(!fast::rounds_firmly(y, SAMPLE_TOLERANCE));
+    }
+    if (!unsure) return;
+    for (int32_t j = 0; j < n; ++j) {
+        const double phi = phase[j];
+        if (!fast::rounds_firmly(p * (phi - PI32) * INV_PI32, SAMPLE_TOLERANCE))
+            out[j] = q16(p * (phi - PI32) / PI32);
+    }
 }
 
 FAST_CLONES void square_block(const float* phase, int16_t* out, int32_t n, double p) {
@@ -146,11 +159,21 @@ FAST_CLONES void square_block(const float* phase, int16_t* out, int32_t n, doubl
 }
 
 FAST_CLONES void triangle_block(const float* phase, int16_t* out, int32_t n, double p) {
+    int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const double phi = phase[j];
         const double d = PI32 - phi;
         const double sg = d > 0 ? 1.0 : d < 0 ? -1.0 : 0.0;
-        out[j] = fast::q16(p * (1.0 + sg * (phi - PI32) / double(HALF_PI_F)));
+        const double y = p * (1.0 + sg * (phi - PI32) * INV_HALF_PI32);
+        out[j] = fast::q16(y);
+        unsure |= int32_t(!fast::rounds_firmly(y, SAMPLE_TOLERANCE));
+    }
+    if (!unsure) return;
+    for (int32_t j = 0; j < n; ++j) {
+        const double phi = phase[j];
+        const double sg = sign(PI32 - phi);
+        if (!fast::rounds_firmly(p * (1.0 + sg * (phi - PI32) * INV_HALF_PI32), SAMPLE_TOLERANCE))
+            out[j] = q16(p * (1.0 + sg * (phi - PI32) / double(HALF_PI_F)));
     }
 }
 
@@ -251,31 +274,43 @@ FAST_CLONES void noise_block(const int32_t* r, int16_t* out, int32_t n, double p
 // ---------------------------------------------------------------------------------------
 // Envelope and output
 
-FAST_CLONES void envelope_block(int16_t* s, int32_t n, int64_t first, int64_t frames,
-                                int32_t mode) {
-    const double base = double(first);
-    const double total = double(frames);
+// The fade gain t = i / N comes from a product with 1 / N (within two ulps); frames whose
+// faded value lies near a rounding boundary are redone with the quotient.
+constexpr double ENVELOPE_TOLERANCE = 1e-8;
+
+inline double faded(double s, double t, int32_t mode) {
     switch (mode) {
     case 1:
-        for (int32_t j = 0; j < n; ++j) {
-            const double t = (base + double(j)) / total;
-            s[j] = fast::q16(double(s[j]) * t);
-        }
-        break;
+        return s * t;
     case 2:
-        for (int32_t j = 0; j < n; ++j) {
-            const double t = (base + double(j)) / total;
-            s[j] = fast::q16(double(s[j]) * (1.0 - t));
-        }
-        break;
-    case 3:
-        for (int32_t j = 0; j < n; ++j) {
-            const double t = (base + double(j)) / total;
-            s[j] = fast::q16(((1.0 - t) * double(4 * int32_t(s[j]))) * t);
-        }
-        break;
+        return s * (1.0 - t);
     default:
-        break;
+        return ((1.0 - t) * (4.0 * s)) * t;
+    }
+}
+
+FAST_CLONES void envelope_block(int16_t* s, int32_t n, int64_t first, int64_t frames,
+                                int32_t mode) {
+    if (mode < 1 || mode > 3) return;
+    const double base = double(first);
+    const double total = double(frames);
+    const double inverse = 1.0 / total;
+    alignas(64) int16_t original[BLOCK];
+    std::memcpy(original, s, size_t(n) * sizeof *s);
+    int32_t unsure = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        const double t = (base + double(j)) * inverse;
+        const double y = mode == 1   ? double(s[j]) * t
+                         : mode == 2 ? double(s[j]) * (1.0 - t)
+                                     : ((1.0 - t) * double(4 * int32_t(s[j]))) * t;
+        s[j] = fast::q16(y);
+        unsure |= int32_t(!fast::rounds_firmly(y, ENVELOPE_TOLERANCE));
+    }
+    if (!unsure) return;
+    for (int32_t j = 0; j < n; ++j) {
+        const double i = base + double(j);
+        if (!fast::rounds_firmly(faded(double(original[j]), i * inverse, mode), ENVELOPE_TOLERANCE))
+            s[j] = apply_envelope(original[j], mode, int64_t(i), frames);
     }
 }
 
