@@ -503,9 +503,15 @@ void write_frames(const ToneSetup& t, uint8_t* data) {
     const int64_t blocks = (t.frames + BLOCK - 1) / BLOCK;
     const Tone tone{t, SteadyPhase(t.dphi)};
     const unsigned threads = std::min(std::thread::hardware_concurrency(), MAX_THREADS);
-    if (threads < 2 || blocks < MIN_PARALLEL_BLOCKS)
-        render_serial(tone, data, blocks, st);
-    else
-        render_parallel(tone, data, blocks, threads, st);
+    bool done = false;
+    if (threads >= 2 && blocks >= MIN_PARALLEL_BLOCKS) {
+        try {
+            render_parallel(tone, data, blocks, threads, st);
+            done = true;
+        } catch (...) {
+            // No memory for the block starts: nothing is written yet, render on this thread.
+        }
+    }
+    if (!done) render_serial(tone, data, blocks, st);
     if (t.style == STYLE_WHITE_NOISE) generator = st.noise;
 }
