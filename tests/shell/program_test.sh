@@ -11,25 +11,15 @@ set -u
 program=$1 title_start=$2 default_hz=$3 downs=${4:-} hz_after=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
-if [ -z "${VARNOK_IN_X:-}" ]; then
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    export VARNOK_IN_X=1 WORK=$work
-    exec_status=0
-    xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@" || exec_status=$?
-    exit $exec_status
-fi
+# shellcheck source=desktop_session.sh
+. "$here/desktop_session.sh"
+in_virtual_display "$0" "$@"
 
 # From here on we run inside the virtual display.
 fail() { echo "FAIL: $*"; status=1; }
 status=0
 
-XDG_CACHE_HOME=$WORK/cache XDG_CONFIG_HOME=$WORK/config openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
-wm=$!
-for _ in $(seq 50); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-done
+start_window_manager
 
 # Client-area coordinates of the controls, at their centres.
 COMPILE="355 285" PLAY="100 360" FREQUENCY="270 140"
@@ -43,9 +33,7 @@ run() {
     printf '[general]\ndrivers=wave\n[wave]\nfile=%s\n' "$wav" >"$conf"
     ALSOFT_CONF=$conf "$program" >"$WORK/$name.log" 2>&1 &
     local pid=$!
-    local pattern
-    pattern=$(printf '%s' "$title_start" | sed 's/[][().*+?^$|\\]/\\&/g')
-    wid=$(timeout 10 xdotool search --sync --onlyvisible --name "^${pattern}" | head -n 1)
+    wid=$(find_window "$title_start")
     if [ -z "$wid" ]; then
         fail "$name: no window titled '$title_start...'"
         kill "$pid" 2>/dev/null
@@ -83,21 +71,10 @@ run() {
     sleep 0.5
     click "$PLAY"
     sleep 2 # the one-second tone, with room for a slow start
-    timeout 5 xdotool windowactivate --sync "$wid" key alt+F4
-
-    local code=none
-    for _ in $(seq 100); do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            wait "$pid"
-            code=$?
-            break
-        fi
-        sleep 0.1
-    done
+    close_and_wait "$wid" "$pid"
+    local code=$exit_code
     if [ "$code" = none ]; then
         fail "$name: still running 10 s after Alt+F4"
-        kill "$pid"
-        wait "$pid" 2>/dev/null
         return
     fi
     [ "$code" = 0 ] || fail "$name: exit code $code"
@@ -108,7 +85,6 @@ run() {
 run default 0 "$default_hz"
 [ -n "$downs" ] && run picked "$downs" "$hz_after"
 
-kill "$wm" 2>/dev/null
-wait "$wm" 2>/dev/null
+stop_window_manager
 [ $status = 0 ] && echo PASS
 exit $status

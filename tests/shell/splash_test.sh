@@ -9,24 +9,14 @@
 set -u
 program=$1 title_start=$2 opens=$3
 
-if [ -z "${VARNOK_IN_X:-}" ]; then
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    export VARNOK_IN_X=1 WORK=$work
-    st=0
-    xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@" || st=$?
-    exit $st
-fi
+# shellcheck source=desktop_session.sh
+. "$(dirname "$0")/desktop_session.sh"
+in_virtual_display "$0" "$@"
 
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
-XDG_CACHE_HOME=$WORK/cache XDG_CONFIG_HOME=$WORK/config openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
-for _ in $(seq 50); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-done
+start_window_manager
 
 mkdir -p "$WORK/bin"
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/opened.log"\n' "$WORK" >"$WORK/bin/xdg-open"
@@ -34,8 +24,7 @@ chmod +x "$WORK/bin/xdg-open"
 
 PATH=$WORK/bin:$PATH ALSOFT_DRIVERS=null "$program" >"$WORK/program.log" 2>&1 &
 pid=$!
-pattern=$(printf '%s' "$title_start" | sed 's/[][().*+?^$|\\]/\\&/g')
-wid=$(timeout 10 xdotool search --sync --onlyvisible --name "^${pattern}" | head -n 1)
+wid=$(find_window "$title_start")
 [ -n "$wid" ] || { fail "no main window"; kill $pid; exit 1; }
 sleep 0.7
 
@@ -83,18 +72,8 @@ else
     [ ! -e "$WORK/opened.log" ] || fail "something was opened: $(cat "$WORK/opened.log")"
 fi
 
-timeout 5 xdotool windowactivate --sync "$wid" key alt+F4
-code=none
-for _ in $(seq 100); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-        wait "$pid"
-        code=$?
-        break
-    fi
-    sleep 0.1
-done
-[ "$code" = 0 ] || { fail "exit code $code"; kill "$pid" 2>/dev/null; }
-kill "$wm" 2>/dev/null
-wait "$wm" 2>/dev/null
+close_and_wait "$wid" "$pid"
+[ "$exit_code" = 0 ] || fail "exit code $exit_code"
+stop_window_manager
 [ $status = 0 ] && echo PASS
 exit $status

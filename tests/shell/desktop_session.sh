@@ -1,0 +1,59 @@
+# Shared by the end-to-end scripts: a virtual X display with a window manager, and the
+# program's main window found, closed and waited for.  Source it, then call
+# in_virtual_display "$0" "$@" first.
+
+# Re-runs the calling script inside xvfb-run with a scratch folder in $WORK; returns only
+# inside the display.
+in_virtual_display() {
+    [ -n "${VARNOK_IN_X:-}" ] && return 0
+    local script=$1
+    shift
+    local work st=0
+    work=$(mktemp -d)
+    export VARNOK_IN_X=1 WORK=$work
+    xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$script" "$@" || st=$?
+    rm -rf "$work"
+    exit $st
+}
+
+# Starts openbox and waits until it manages the screen; its pid goes to $wm.
+start_window_manager() {
+    XDG_CACHE_HOME=$WORK/cache XDG_CONFIG_HOME=$WORK/config openbox --sm-disable \
+        >"$WORK/openbox.log" 2>&1 &
+    wm=$!
+    for _ in $(seq 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
+}
+
+stop_window_manager() {
+    kill "$wm" 2>/dev/null
+    wait "$wm" 2>/dev/null
+}
+
+# The id of the visible window whose title starts with the text $1 (empty after 10 s).
+find_window() {
+    local pattern
+    pattern=$(printf '%s' "$1" | sed 's/[][().*+?^$|\\]/\\&/g')
+    timeout 10 xdotool search --sync --onlyvisible --name "^${pattern}" | head -n 1
+}
+
+# Asks window $1 to close with Alt+F4 and sets $exit_code to the exit code of process $2 (a
+# child of the caller's shell), or to "none" when it is still running 10 s later (it is then
+# killed).
+close_and_wait() {
+    local window=$1 pid=$2
+    timeout 5 xdotool windowactivate --sync "$window" key alt+F4
+    for _ in $(seq 100); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid"
+            exit_code=$?
+            return
+        fi
+        sleep 0.1
+    done
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    exit_code=none
+}
