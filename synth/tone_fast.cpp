@@ -63,12 +63,25 @@ inline float phase_step(float phi, float dphi) {
 
 // The phase steps of a sweep for frames first .. first + n - 1: the step after frame i uses
 // frame i's frequency.
+// The quotient by the rate becomes a product with its reciprocal (within two ulps of the
+// double); steps whose narrowing to float that could change are redone with the quotient.
 FAST_CLONES void sweep_steps(float* dphi, int64_t first, int32_t n, double df, double f,
                              double rate) {
     const double base = double(first);
+    const double inverse = 1.0 / rate;
+    int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const float current = float((base + double(j)) * df + f);
-        dphi[j] = float(double(current) / rate * double(TWO_PI_F));
+        const double step = double(current) * inverse * double(TWO_PI_F);
+        dphi[j] = float(step);
+        unsure |= int32_t(!fast::narrows_firmly(step, std::fabs(step) * 1e-14));
+    }
+    if (!unsure) return;
+    for (int32_t j = 0; j < n; ++j) {
+        const float current = float((base + double(j)) * df + f);
+        const double step = double(current) * inverse * double(TWO_PI_F);
+        if (!fast::narrows_firmly(step, std::fabs(step) * 1e-14))
+            dphi[j] = float(double(current) / rate * double(TWO_PI_F));
     }
 }
 
