@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "resources/logo.h"
+#include "resources/embedded.h"
 #include "shell/shell.h"
 #include "synth/sound_format.h"
 #include "toolkit/toolkit.h"

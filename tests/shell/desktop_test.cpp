@@ -1,7 +1,7 @@
 // The shell on the real toolkit (Qt's offscreen platform): the variant's lists as the user sees
 // them, and the splash window, inspected while it pauses.  sleep_ms is wrapped at link time so
 // that the test can look at the screen in the middle of the pause.
-#include "resources/logo.h"
+#include "resources/embedded.h"
 #include "shell/shell.h"
 #include "synth/wav_image.h"
 #include "tests/shell/variant_expectations.h"

@@ -46,6 +46,7 @@ run() {
     title=$(xdotool getwindowname "$wid")
     expected="${title_start}$(printf '%32s' '')www.halvex-tones.example"
     [ "$title" = "$expected" ] || fail "$name: title is '$title'"
+    xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (32 x 32)' || fail "$name: no 32 x 32 window icon"
 
     if [ -n "${SCREENSHOT:-}" ]; then
         # The client area grown by the window manager's frame, title bar included.

@@ -1,4 +1,5 @@
 // The window backend on Qt 6 Widgets.
+#include "resources/embedded.h"
 #include "toolkit/backend.h"
 #include "toolkit/toolkit.h"
 
@@ -7,6 +8,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
@@ -292,6 +294,9 @@ void toolkit_init() {
         static int argc = 1;
         static char* argv[] = {program_invocation_short_name, nullptr};
         new QApplication(argc, argv);
+        // The program icon, on every window.
+        QApplication::setWindowIcon(QIcon(QPixmap::fromImage(
+            QImage::fromData(program_icon_png_data(), int(program_icon_png_size()), "PNG"))));
     }
     if (!last_event) {
         last_event = new LastEventType;
