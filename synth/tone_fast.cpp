@@ -27,7 +27,11 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 #include <limits>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -65,6 +69,7 @@ inline float phase_step(float phi, float dphi) {
 // frame i's frequency.
 // The quotient by the rate becomes a product with its reciprocal (within two ulps of the
 // double); steps whose narrowing to float that could change are redone with the quotient.
+constexpr int64_t STEP_TOLERANCE_ULPS = 64;
 FAST_CLONES void sweep_steps(float* dphi, int64_t first, int32_t n, double df, double f,
                              double rate) {
     const double base = double(first);
@@ -74,13 +79,13 @@ FAST_CLONES void sweep_steps(float* dphi, int64_t first, int32_t n, double df, d
         const float current = float((base + double(j)) * df + f);
         const double step = double(current) * inverse * double(TWO_PI_F);
         dphi[j] = float(step);
-        unsure |= int32_t(!fast::narrows_firmly(step, std::fabs(step) * 1e-14));
+        unsure |= int32_t(!fast::narrows_firmly_ulps(step, STEP_TOLERANCE_ULPS));
     }
     if (!unsure) return;
     for (int32_t j = 0; j < n; ++j) {
         const float current = float((base + double(j)) * df + f);
         const double step = double(current) * inverse * double(TWO_PI_F);
-        if (!fast::narrows_firmly(step, std::fabs(step) * 1e-14))
+        if (!fast::narrows_firmly_ulps(step, STEP_TOLERANCE_ULPS))
             dphi[j] = float(double(current) / rate * double(TWO_PI_F));
     }
 }
@@ -90,6 +95,17 @@ template <bool Store> void walk_sweep(float& phase, const float* dphi, float* ou
     for (int32_t j = 0; j < n; ++j) {
         if constexpr (Store) out[j] = phi;
         phi = phase_step(phi, dphi[j]);
+    }
+    phase = phi;
+}
+
+// The same walk over steps held in the array that receives the phases.
+void walk_sweep_in_place(float& phase, float* steps, int32_t n) {
+    float phi = phase;
+    for (int32_t j = 0; j < n; ++j) {
+        const float dphi = steps[j];
+        steps[j] = phi;
+        phi = phase_step(phi, dphi);
     }
     phase = phi;
 }
@@ -164,11 +180,12 @@ FAST_CLONES void saw_block(const float* phase, int16_t* out, int32_t n, double p
     }
 }
 
+// P x sign(pi - phi) takes three values only; the float phase against the float pi decides
+// which, exactly as the double comparison does.
 FAST_CLONES void square_block(const float* phase, int16_t* out, int32_t n, double p) {
-    for (int32_t j = 0; j < n; ++j) {
-        const double d = PI32 - double(phase[j]);
-        out[j] = fast::q16(p * (d > 0 ? 1.0 : d < 0 ? -1.0 : 0.0));
-    }
+    const int16_t high = q16(p), low = q16(-p);
+    for (int32_t j = 0; j < n; ++j)
+        out[j] = phase[j] < PI_F ? high : phase[j] > PI_F ? low : int16_t(0);
 }
 
 FAST_CLONES void triangle_block(const float* phase, int16_t* out, int32_t n, double p) {
@@ -361,6 +378,36 @@ FAST_CLONES void write_block(const int16_t* s, int32_t n, int32_t width, int32_t
     }
 }
 
+// Copies a finished block into the image with streaming stores where the machine has them:
+// the image is far larger than the caches and is not read again here, so its lines need not
+// be fetched before they are overwritten.  The fence makes the stores visible before the
+// block counts as written.
+void stream_copy(uint8_t* dst, const uint8_t* src, size_t n) {
+#if defined(__SSE2__)
+    while (n > 0 && (reinterpret_cast<uintptr_t>(dst) & 15) != 0) {
+        *dst++ = *src++;
+        --n;
+    }
+    for (; n >= 64; n -= 64, dst += 64, src += 64) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 32));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 48));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst), a);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 16), b);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 32), c);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 48), d);
+    }
+    for (; n >= 16; n -= 16, dst += 16, src += 16)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
+    std::memcpy(dst, src, n);
+    _mm_sfence();
+#else
+    std::memcpy(dst, src, n);
+#endif
+}
+
 // ---------------------------------------------------------------------------------------
 // Blocks
 
@@ -400,12 +447,11 @@ void advance(const Tone& tone, int64_t first, int32_t n, ChainState& st, float* 
     }
 }
 
-void render_block(const Tone& tone, uint8_t* data, int64_t first, int32_t n, ChainState& st) {
-    const ToneSetup& t = tone.t;
-    alignas(64) float phase[BLOCK];
-    alignas(64) int32_t noise[BLOCK];
+// Turns the chain values of frames first .. first + n - 1 (their phases, or their noise
+// draws) into samples, fades them and writes them.
+void shape_block(const ToneSetup& t, uint8_t* data, int64_t first, int32_t n, const float* phase,
+                 const int32_t* noise) {
     alignas(64) int16_t s[BLOCK];
-    advance(tone, first, n, st, phase, noise);
     const double p = t.peak;
     switch (t.style) {
     case STYLE_SINE:
@@ -440,7 +486,21 @@ void render_block(const Tone& tone, uint8_t* data, int64_t first, int32_t n, Cha
         break;
     }
     envelope_block(s, n, first, t.frames, t.envelope);
-    write_block(s, n, t.width, t.channels, data + first * t.block_align);
+    uint8_t* out = data + first * t.block_align;
+    if (t.block_align <= 4) {
+        alignas(64) uint8_t frames[4 * BLOCK];
+        write_block(s, n, t.width, t.channels, frames);
+        stream_copy(out, frames, size_t(n) * size_t(t.block_align));
+    } else {
+        write_block(s, n, t.width, t.channels, out);
+    }
+}
+
+void render_block(const Tone& tone, uint8_t* data, int64_t first, int32_t n, ChainState& st) {
+    alignas(64) float phase[BLOCK];
+    alignas(64) int32_t noise[BLOCK];
+    advance(tone, first, n, st, phase, noise);
+    shape_block(tone.t, data, first, n, phase, noise);
 }
 
 int32_t block_frames(const ToneSetup& t, int64_t block) {
@@ -507,6 +567,124 @@ void render_parallel(const Tone& tone, uint8_t* data, int64_t blocks, unsigned t
         h.join();
     st = final_state;
 }
+
+// When the chain itself is the costly part (a sweep's phases, the noise draws), it runs once,
+// on one thread, into a ring of blocks, and everything around it is shared out: every thread
+// turns published blocks into samples, the chain's own thread too whenever the ring is full,
+// and for a sweep the other threads work out the phase steps of the blocks ahead, so that the
+// chain's thread is left with the additions alone.  A slot goes round as: steps (sweep only),
+// then the phases written over them, then rendered and free for the block RING_SLOTS later.
+constexpr int32_t RING_SLOTS = 16;
+
+struct ChainRing {
+    union Slot {
+        float phase[BLOCK];
+        int32_t noise[BLOCK];
+    };
+    alignas(64) std::atomic<int32_t> produced{0};   // blocks whose chain values are in the ring
+    alignas(64) std::atomic<int32_t> claimed{0};    // blocks handed to a thread to render
+    alignas(64) std::atomic<int32_t> next_steps{0}; // blocks whose steps someone computes
+    // Per slot: the first block that may be written into it (block b, once block b - SLOTS
+    // there is rendered), and one past the block whose steps it holds.
+    alignas(64) std::atomic<int32_t> free_from[RING_SLOTS];
+    alignas(64) std::atomic<int32_t> stepped[RING_SLOTS];
+    alignas(64) Slot slots[RING_SLOTS];
+};
+
+// Waiting for another thread: a short spin, then the processor is offered to others.
+void back_off(int32_t& spins) {
+    if (++spins < 64) {
+#if defined(__SSE2__)
+        _mm_pause();
+#endif
+    } else {
+        std::this_thread::yield();
+    }
+}
+
+void render_ring(const Tone& tone, uint8_t* data, int32_t blocks, unsigned threads,
+                 ChainState& st) {
+    const ToneSetup& t = tone.t;
+    const bool sweep = t.style != STYLE_WHITE_NOISE;
+    const std::unique_ptr<ChainRing> ring(new ChainRing);
+    for (int32_t k = 0; k < RING_SLOTS; ++k) {
+        ring->free_from[k].store(k, std::memory_order_relaxed);
+        ring->stepped[k].store(0, std::memory_order_relaxed);
+    }
+
+    // Claims and renders the oldest block already in the ring that nobody has claimed.
+    auto render_published = [&] {
+        int32_t b = ring->claimed.load(std::memory_order_relaxed);
+        while (b < blocks && b < ring->produced.load(std::memory_order_acquire)) {
+            if (ring->claimed.compare_exchange_weak(b, b + 1, std::memory_order_relaxed)) {
+                ChainRing::Slot& slot = ring->slots[b % RING_SLOTS];
+                shape_block(t, data, int64_t(b) * BLOCK, block_frames(t, b), slot.phase,
+                            slot.noise);
+                ring->free_from[b % RING_SLOTS].store(b + RING_SLOTS, std::memory_order_release);
+                return true;
+            }
+        }
+        return false;
+    };
+    // Claims the next block whose steps are still to be computed, up to block last, once its
+    // slot is free, and computes them.
+    auto compute_steps = [&](int32_t last) {
+        int32_t b = ring->next_steps.load(std::memory_order_relaxed);
+        while (b <= last && b < blocks &&
+               ring->free_from[b % RING_SLOTS].load(std::memory_order_acquire) >= b) {
+            if (ring->next_steps.compare_exchange_weak(b, b + 1, std::memory_order_relaxed)) {
+                sweep_steps(ring->slots[b % RING_SLOTS].phase, int64_t(b) * BLOCK,
+                            block_frames(t, b), double(t.df), double(t.frequency), double(t.rate));
+                ring->stepped[b % RING_SLOTS].store(b + 1, std::memory_order_release);
+                return true;
+            }
+        }
+        return false;
+    };
+    auto produce = [&] {
+        ChainState chain = st;
+        for (int32_t b = 0; b < blocks; ++b) {
+            const int32_t k = b % RING_SLOTS;
+            int32_t spins = 0;
+            while (ring->free_from[k].load(std::memory_order_acquire) < b)
+                if (!render_published()) back_off(spins);
+            ChainRing::Slot& slot = ring->slots[k];
+            const int32_t n = block_frames(t, b);
+            if (sweep) {
+                while (ring->stepped[k].load(std::memory_order_acquire) != b + 1)
+                    if (!compute_steps(b)) back_off(spins);
+                walk_sweep_in_place(chain.phase, slot.phase, n);
+            } else {
+                advance(tone, int64_t(b) * BLOCK, n, chain, nullptr, slot.noise);
+            }
+            ring->produced.store(b + 1, std::memory_order_release);
+        }
+        st = chain;
+    };
+    auto work = [&] {
+        int32_t spins = 0;
+        while (ring->claimed.load(std::memory_order_relaxed) < blocks) {
+            if (render_published() || (sweep && compute_steps(blocks)))
+                spins = 0;
+            else
+                back_off(spins);
+        }
+    };
+
+    std::vector<std::thread> helpers;
+    try {
+        helpers.reserve(threads - 1);
+        for (unsigned k = 1; k < threads; ++k)
+            helpers.emplace_back(work);
+    } catch (...) {
+        // Fewer helpers than hoped (none at all is fine too: the chain's thread computes the
+        // steps and renders every block itself when the ring fills).
+    }
+    produce();
+    work();
+    for (auto& h : helpers)
+        h.join();
+}
 } // namespace
 
 void write_frames(const ToneSetup& t, uint8_t* data) {
@@ -519,7 +697,10 @@ void write_frames(const ToneSetup& t, uint8_t* data) {
     bool done = false;
     if (threads >= 2 && blocks >= MIN_PARALLEL_BLOCKS) {
         try {
-            render_parallel(tone, data, blocks, threads, st);
+            if (t.style == STYLE_WHITE_NOISE || (t.sweep && uses_phase(t.style)))
+                render_ring(tone, data, int32_t(blocks), threads, st);
+            else
+                render_parallel(tone, data, blocks, threads, st);
             done = true;
         } catch (...) {
             // No memory for the block starts: nothing is written yet, render on this thread.
