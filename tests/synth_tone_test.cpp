@@ -151,21 +151,6 @@ TEST(Tone, PinkSynthWrapsAndSilencesItsNegativeHalf) {
     EXPECT_TRUE(std::all_of(quiet.begin(), quiet.end(), [](int16_t v) { return v == 0; }));
 }
 
-TEST(Tone, SawAndTriangleStartAtZeroAndStayInRange) {
-    for (int32_t style : {STYLE_SAW, STYLE_TRIANGLE}) {
-        Tone t;
-        t.style = style;
-        t.frequency = 1000;
-        const auto s = samples16(render(t));
-        EXPECT_EQ(s[0], 0);
-        EXPECT_GT(s[1], 0) << "rising from the start";
-        const auto [lo, hi] = std::minmax_element(s.begin(), s.end());
-        EXPECT_GE(*lo, -8192);
-        EXPECT_LE(*hi, 8192);
-        EXPECT_GT(*hi, 8000);
-    }
-}
-
 TEST(Tone, FrequenciesAreClampedThenFittedToWholeCycles) {
     Tone t;
     for (float f : {8.0f, 10.0f, 12.0f, 16.0f, -3.0f}) {
@@ -188,17 +173,6 @@ TEST(Tone, FrequenciesAreClampedThenFittedToWholeCycles) {
     t.frequency = 440.3f;
     t.duration = 2;
     EXPECT_EQ(setup_of(t).frequency, 440.5f); // 880.6 cycles rounds to 881
-}
-
-TEST(Tone, AmplitudeIsClamped) {
-    Tone t;
-    t.amplitude = 150;
-    const auto loud = render(t);
-    t.amplitude = 100;
-    EXPECT_EQ(render(t), loud);
-    t.amplitude = -5;
-    const auto s = samples16(render(t));
-    EXPECT_TRUE(std::all_of(s.begin(), s.end(), [](int16_t v) { return v == 0; }));
 }
 
 TEST(Tone, SweepRunsToAWholeCycleEndAndASweepToTheStartIsSteady) {
