@@ -132,6 +132,34 @@ TEST(FastRenderer, LargestToneMatchesTheReference) {
     expect_same({44100, 2, 2, 440, 512, 100, 0, STYLE_WHITE_NOISE, 0, 0});
 }
 
+TEST(FastRenderer, PhasesExactlyAtPiAndSteadySweepsMatchTheReference) {
+    // A quarter of the rate steps by exactly pi/2: the phase lands on pi itself, where
+    // SquareWave is 0 and Triangle at its peak.  A sweep to the start frequency is on but
+    // steady, which takes the sweep's ring of blocks with a constant step.
+    for (int32_t style = 0; style < TONE_STYLE_COUNT; ++style)
+        for (float sweep : {0.0f, 11025.0f}) {
+            expect_same({44100, 2, 2, 11025, 2, 100, sweep, style, 0, 0});
+            expect_same({44100, 2, 1, 11025, 2, 100, sweep, style, 1, 1});
+        }
+    set_sound_format(44100, 2, 1);
+    ToneSetup setup;
+    ASSERT_NE(tone_setup(&setup, 11025, 2, 100, 11025, STYLE_SQUARE_WAVE, 0, 0), nullptr);
+    ASSERT_EQ(setup.dphi, HALF_PI_F);
+    std::vector<int16_t> samples(size_t(setup.frames));
+    write_frames(setup, reinterpret_cast<uint8_t*>(samples.data()));
+    EXPECT_EQ(samples[0], 32767);
+    EXPECT_EQ(samples[2], 0);
+    EXPECT_EQ(samples[3], -32767);
+}
+
+TEST(FastRenderer, SweepsOfEveryLengthMatchTheReference) {
+    // Frame counts around whole blocks and whole turns of the ring, at every width.
+    for (float duration : {0.74f, 0.75f, 1.5f, 3.0f})
+        for (int32_t style : {STYLE_SAW, STYLE_SQUARE_WAVE, STYLE_TRIANGLE, STYLE_WHITE_NOISE})
+            expect_same(
+                {44100, 1 + int32_t(duration > 1), 2, 315, duration, 100, 4000, style, 0, 1});
+}
+
 TEST(FastRenderer, NoiseKeepsTheGeneratorSequence) {
     // The samples are a fixed function of the draws: the first ones follow from random_below.
     set_sound_format(44100, 2, 1);
@@ -224,6 +252,33 @@ TEST(FastMath, RoundingHelpersFollowTiesToEvenAndTheRangeRules) {
     EXPECT_EQ(fast::q32(2147483647.5), INT32_MIN);
     EXPECT_EQ(fast::q32(-std::sqrt(-1.0)), INT32_MIN);
     EXPECT_EQ(fast::q32(1e300), INT32_MIN);
+    // The bit test agrees with narrowing every double within the tolerance.
+    Picker pick{4242};
+    int unsure = 0;
+    for (int k = 0; k < 20000; ++k) {
+        double x = std::ldexp(1.0 + pick.next() / 4294967296.0, int(pick.next() % 8) - 6);
+        if (k % 4 == 0) // exactly or nearly half-way between two floats
+            x = std::nextafter(double(float(x)) + std::ldexp(double(float(x)), -24) *
+                                                      (pick.next() % 2 ? 1.0 : 0.999999999),
+                               0.0);
+        const bool firm = fast::narrows_firmly_ulps(x, 64);
+        bool same = true;
+        double below = x, above = x;
+        for (int u = 0; u < 64; ++u) {
+            below = std::nextafter(below, 0.0);
+            above = std::nextafter(above, 10.0);
+            same = same && float(below) == float(x) && float(above) == float(x);
+        }
+        if (firm) {
+            EXPECT_TRUE(same) << x;
+        } else {
+            ++unsure;
+        }
+    }
+    EXPECT_GT(unsure, 100); // the near half-way values are caught
+    EXPECT_FALSE(fast::narrows_firmly_ulps(1.0 + std::ldexp(1.0, -24), 64));
+    EXPECT_FALSE(fast::narrows_firmly_ulps(1.0 + std::ldexp(1.0, -24) + std::ldexp(1.0, -52), 64));
+    EXPECT_TRUE(fast::narrows_firmly_ulps(1.0 + std::ldexp(1.0, -23), 64));
     EXPECT_FALSE(fast::rounds_firmly(10.5, 1e-7));
     EXPECT_TRUE(fast::rounds_firmly(10.4999, 1e-7));
     EXPECT_FALSE(fast::narrows_firmly(1.0 + std::ldexp(1.0, -24), 1e-13));
