@@ -257,10 +257,11 @@ TEST(FastMath, RoundingHelpersFollowTiesToEvenAndTheRangeRules) {
     int unsure = 0;
     for (int k = 0; k < 20000; ++k) {
         double x = std::ldexp(1.0 + pick.next() / 4294967296.0, int(pick.next() % 8) - 6);
-        if (k % 4 == 0) // exactly or nearly half-way between two floats
-            x = std::nextafter(double(float(x)) + std::ldexp(double(float(x)), -24) *
-                                                      (pick.next() % 2 ? 1.0 : 0.999999999),
-                               0.0);
+        if (k % 4 == 0) { // half-way between two floats, give or take up to 80 ulps
+            const int e = std::ilogb(float(x));
+            x = double(float(x)) + std::ldexp(1.0, e - 24) +
+                std::ldexp(double(int(pick.next() % 161) - 80), e - 52);
+        }
         const bool firm = fast::narrows_firmly_ulps(x, 64);
         bool same = true;
         double below = x, above = x;
