@@ -81,7 +81,17 @@ void SteadyPhase::advance(float& phase, float* out, int64_t n) const {
             if ((steps + 1) * step <= room) ++steps;
             if (steps >= 1) {
                 const int64_t m = std::min<int64_t>(steps, n - j);
-                if (out) emit_progression(out + j, b, step_value(e, step), int32_t(m));
+                if (out) {
+                    // Short runs (the small binades just after a wrap) are not worth the
+                    // vector loop's set-up.
+                    const float spacing = step_value(e, step);
+                    if (m < 8) {
+                        for (int32_t t = 0; t < int32_t(m); ++t)
+                            out[j + t] = b + float(t) * spacing;
+                    } else {
+                        emit_progression(out + j, b, spacing, int32_t(m));
+                    }
+                }
                 phi = std::bit_cast<float>(bits + uint32_t(m) * step);
                 j += m;
                 continue;

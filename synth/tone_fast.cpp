@@ -69,17 +69,61 @@ inline float phase_step(float phi, float dphi) {
 // frame i's frequency.
 // The quotient by the rate becomes a product with its reciprocal (within two ulps of the
 // double); steps whose narrowing to float that could change are redone with the quotient.
+// The frequency's own narrowing to float is exact either way: when the block's frequencies
+// all lie in one binade [2^k, 2^(k+1)), adding and removing 1.5 x 2^(k+29) rounds to that
+// binade's float spacing, ties to even, as the narrowing does, without the conversions.
 constexpr int64_t STEP_TOLERANCE_ULPS = 64;
-FAST_CLONES void sweep_steps(float* dphi, int64_t first, int32_t n, double df, double f,
-                             double rate) {
-    const double base = double(first);
-    const double inverse = 1.0 / rate;
-    int32_t unsure = 0;
+
+struct FrameIndex {
+    alignas(64) double value[BLOCK];
+    FrameIndex() {
+        for (int32_t j = 0; j < BLOCK; ++j)
+            value[j] = double(j);
+    }
+};
+const FrameIndex FRAME_INDEX;
+
+FAST_CLONES void sweep_steps_in_binade(float* dphi, double base, int32_t n, double df, double f,
+                                       double inverse, double magic, int32_t& unsure) {
+    const double* index = FRAME_INDEX.value;
+    int32_t flags = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        const double current = ((base + index[j]) * df + f + magic) - magic;
+        const double step = current * inverse * double(TWO_PI_F);
+        dphi[j] = float(step);
+        flags |= int32_t(!fast::narrows_firmly_ulps(step, STEP_TOLERANCE_ULPS));
+    }
+    unsure = flags;
+}
+
+FAST_CLONES void sweep_steps_general(float* dphi, double base, int32_t n, double df, double f,
+                                     double inverse, int32_t& unsure) {
+    int32_t flags = 0;
     for (int32_t j = 0; j < n; ++j) {
         const float current = float((base + double(j)) * df + f);
         const double step = double(current) * inverse * double(TWO_PI_F);
         dphi[j] = float(step);
-        unsure |= int32_t(!fast::narrows_firmly_ulps(step, STEP_TOLERANCE_ULPS));
+        flags |= int32_t(!fast::narrows_firmly_ulps(step, STEP_TOLERANCE_ULPS));
+    }
+    unsure = flags;
+}
+
+void sweep_steps(float* dphi, int64_t first, int32_t n, double df, double f, double rate) {
+    if (n <= 0) return;
+    const double base = double(first);
+    const double inverse = 1.0 / rate;
+    int32_t unsure = 0;
+    // The frequencies run monotonically through the block: its ends bound them all.
+    const double low = base * df + f, high = (base + double(n - 1)) * df + f;
+    int exponent = 0;
+    const double mantissa = std::frexp(low, &exponent); // low = mantissa x 2^exponent
+    const double floor_power = std::ldexp(1.0, exponent - 1);
+    if (mantissa >= 0.5 && low >= floor_power && low < 2.0 * floor_power && high >= floor_power &&
+        high < 2.0 * floor_power && exponent - 1 > -100 && exponent - 1 < 100) {
+        const double magic = 1.5 * std::ldexp(1.0, exponent - 1 + 29);
+        sweep_steps_in_binade(dphi, base, n, df, f, inverse, magic, unsure);
+    } else {
+        sweep_steps_general(dphi, base, n, df, f, inverse, unsure);
     }
     if (!unsure) return;
     for (int32_t j = 0; j < n; ++j) {
@@ -87,6 +131,8 @@ FAST_CLONES void sweep_steps(float* dphi, int64_t first, int32_t n, double df, d
         const double step = double(current) * inverse * double(TWO_PI_F);
         if (!fast::narrows_firmly_ulps(step, STEP_TOLERANCE_ULPS))
             dphi[j] = float(double(current) / rate * double(TWO_PI_F));
+        else
+            dphi[j] = float(step);
     }
 }
 
@@ -319,23 +365,40 @@ inline double faded(double s, double t, int32_t mode) {
     }
 }
 
-FAST_CLONES void envelope_block(int16_t* s, int32_t n, int64_t first, int64_t frames,
-                                int32_t mode) {
-    if (mode < 1 || mode > 3) return;
-    const double base = double(first);
-    const double total = double(frames);
-    const double inverse = 1.0 / total;
-    alignas(64) int16_t original[BLOCK];
-    std::memcpy(original, s, size_t(n) * sizeof *s);
+// One loop per mode, so that each vectorises to its own few operations.
+template <int32_t Mode>
+inline int32_t envelope_pass(int16_t* s, int32_t n, double base, double inverse) {
+    const double* index = FRAME_INDEX.value;
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
-        const double t = (base + double(j)) * inverse;
-        const double y = mode == 1   ? double(s[j]) * t
-                         : mode == 2 ? double(s[j]) * (1.0 - t)
+        const double t = (base + index[j]) * inverse;
+        const double y = Mode == 1   ? double(s[j]) * t
+                         : Mode == 2 ? double(s[j]) * (1.0 - t)
                                      : ((1.0 - t) * double(4 * int32_t(s[j]))) * t;
         s[j] = fast::q16(y);
         unsure |= int32_t(!fast::rounds_firmly(y, ENVELOPE_TOLERANCE));
     }
+    return unsure;
+}
+FAST_CLONES int32_t fade_in_pass(int16_t* s, int32_t n, double base, double inverse) {
+    return envelope_pass<1>(s, n, base, inverse);
+}
+FAST_CLONES int32_t fade_out_pass(int16_t* s, int32_t n, double base, double inverse) {
+    return envelope_pass<2>(s, n, base, inverse);
+}
+FAST_CLONES int32_t both_fades_pass(int16_t* s, int32_t n, double base, double inverse) {
+    return envelope_pass<3>(s, n, base, inverse);
+}
+
+void envelope_block(int16_t* s, int32_t n, int64_t first, int64_t frames, int32_t mode) {
+    if (mode < 1 || mode > 3) return;
+    const double base = double(first);
+    const double inverse = 1.0 / double(frames);
+    alignas(64) int16_t original[BLOCK];
+    std::memcpy(original, s, size_t(n) * sizeof *s);
+    const int32_t unsure = mode == 1   ? fade_in_pass(s, n, base, inverse)
+                           : mode == 2 ? fade_out_pass(s, n, base, inverse)
+                                       : both_fades_pass(s, n, base, inverse);
     if (!unsure) return;
     for (int32_t j = 0; j < n; ++j) {
         const double i = base + double(j);
@@ -575,6 +638,7 @@ void render_parallel(const Tone& tone, uint8_t* data, int64_t blocks, unsigned t
 // chain's thread is left with the additions alone.  A slot goes round as: steps (sweep only),
 // then the phases written over them, then rendered and free for the block RING_SLOTS later.
 constexpr int32_t RING_SLOTS = 16;
+constexpr int32_t STEPS_AHEAD = 4;
 
 struct ChainRing {
     union Slot {
@@ -605,7 +669,7 @@ void back_off(int32_t& spins) {
 void render_ring(const Tone& tone, uint8_t* data, int32_t blocks, unsigned threads,
                  ChainState& st) {
     const ToneSetup& t = tone.t;
-    const bool sweep = t.style != STYLE_WHITE_NOISE;
+    const bool sweep = t.sweep && uses_phase(t.style);
     const std::unique_ptr<ChainRing> ring(new ChainRing);
     for (int32_t k = 0; k < RING_SLOTS; ++k) {
         ring->free_from[k].store(k, std::memory_order_relaxed);
@@ -655,7 +719,7 @@ void render_ring(const Tone& tone, uint8_t* data, int32_t blocks, unsigned threa
                     if (!compute_steps(b)) back_off(spins);
                 walk_sweep_in_place(chain.phase, slot.phase, n);
             } else {
-                advance(tone, int64_t(b) * BLOCK, n, chain, nullptr, slot.noise);
+                advance(tone, int64_t(b) * BLOCK, n, chain, slot.phase, slot.noise);
             }
             ring->produced.store(b + 1, std::memory_order_release);
         }
@@ -664,7 +728,12 @@ void render_ring(const Tone& tone, uint8_t* data, int32_t blocks, unsigned threa
     auto work = [&] {
         int32_t spins = 0;
         while (ring->claimed.load(std::memory_order_relaxed) < blocks) {
-            if (render_published() || (sweep && compute_steps(blocks)))
+            // Steps a few blocks ahead of the chain come first: the chain must never wait.
+            const bool steps_due =
+                sweep && ring->next_steps.load(std::memory_order_relaxed) <
+                             ring->produced.load(std::memory_order_relaxed) + STEPS_AHEAD;
+            if ((steps_due && compute_steps(blocks)) || render_published() ||
+                (sweep && compute_steps(blocks)))
                 spins = 0;
             else
                 back_off(spins);
