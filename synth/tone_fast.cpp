@@ -215,7 +215,7 @@ FAST_CLONES void saw_block(const float* phase, int16_t* out, int32_t n, double p
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const double y = p * (double(phase[j]) - PI32) * INV_PI32;
-        out[j] = fast::q16(y);
+        out[j] = int16_t(int32_t(fast::round_even(y))); // within -P .. P: no range test
         unsure |= int32_t(!fast::rounds_firmly(y, SAMPLE_TOLERANCE));
     }
     if (!unsure) return;
@@ -234,21 +234,22 @@ FAST_CLONES void square_block(const float* phase, int16_t* out, int32_t n, doubl
         out[j] = phase[j] < PI_F ? high : phase[j] > PI_F ? low : int16_t(0);
 }
 
+// sign(pi - phi) x (phi - pi) is -|phi - pi| exactly (the difference of two floats is exact
+// in double, and a product by +-1 too; at phi = pi both give a zero that 1 + 0 absorbs).  The
+// triangle never leaves -P .. P, so the rounded value needs no range test.
 FAST_CLONES void triangle_block(const float* phase, int16_t* out, int32_t n, double p) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
-        const double phi = phase[j];
-        const double d = PI32 - phi;
-        const double sg = d > 0 ? 1.0 : d < 0 ? -1.0 : 0.0;
-        const double y = p * (1.0 + sg * (phi - PI32) * INV_HALF_PI32);
-        out[j] = fast::q16(y);
+        const double y = p * (1.0 - std::fabs(double(phase[j]) - PI32) * INV_HALF_PI32);
+        out[j] = int16_t(int32_t(fast::round_even(y)));
         unsure |= int32_t(!fast::rounds_firmly(y, SAMPLE_TOLERANCE));
     }
     if (!unsure) return;
     for (int32_t j = 0; j < n; ++j) {
         const double phi = phase[j];
         const double sg = sign(PI32 - phi);
-        if (!fast::rounds_firmly(p * (1.0 + sg * (phi - PI32) * INV_HALF_PI32), SAMPLE_TOLERANCE))
+        if (!fast::rounds_firmly(p * (1.0 - std::fabs(phi - PI32) * INV_HALF_PI32),
+                                 SAMPLE_TOLERANCE))
             out[j] = q16(p * (1.0 + sg * (phi - PI32) / double(HALF_PI_F)));
     }
 }
