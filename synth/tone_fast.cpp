@@ -13,9 +13,11 @@
 // within a far wider tolerance of a rounding boundary (whole numbers for the sample, 32-bit
 // reals for the stored intermediates) the frame is recomputed with the library calls.
 //
-// Threads.  One thread runs the serial part (phase or noise generator) ahead and publishes
-// its state at every block start; every thread, that one included once it is done, renders
-// blocks from those states.  One core simply renders the blocks in order.
+// Threads.  A steady phase is cheap to skip: one thread runs it ahead and publishes the phase
+// at every block start, and every thread, that one included once it is done, renders blocks
+// from those states.  A sweep's additions and the noise generator cannot be skipped, so they
+// run once, on one thread, into a small ring of blocks that the other threads render (and,
+// for a sweep, fill with the steps ahead).  One core simply renders the blocks in order.
 #include "synth/conversions.h"
 #include "synth/fast_math.h"
 #include "synth/fast_phase.h"
