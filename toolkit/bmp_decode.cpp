@@ -1,17 +1,11 @@
 // Minimal BMP and icon readers: uncompressed device-independent bitmaps of 8, 24 or 32 bits
 // per pixel, and icon files whose chosen entry is such a bitmap or a PNG.
 #include "toolkit/image_decode.h"
+#include "toolkit/le_bytes.h"
 
 #include <cstring>
 
 namespace {
-
-uint32_t u32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t u16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
 
 constexpr uint32_t BI_RGB = 0;
 constexpr uint32_t BI_BITFIELDS = 3;
@@ -22,14 +16,14 @@ constexpr uint32_t BI_BITFIELDS = 3;
 bool decode_dib(const uint8_t* dib, size_t dib_size, size_t pixel_offset, bool icon,
                 PixelImage& out) {
     if (dib_size < 40) return false;
-    const uint32_t header = u32(dib);
+    const uint32_t header = le_u32(dib);
     if (header < 40 || header > dib_size) return false;
-    const int32_t width = int32_t(u32(dib + 4));
-    int32_t height = int32_t(u32(dib + 8));
-    const uint16_t planes = u16(dib + 12);
-    const uint16_t bits = u16(dib + 14);
-    const uint32_t compression = u32(dib + 16);
-    uint32_t colours = u32(dib + 32);
+    const int32_t width = int32_t(le_u32(dib + 4));
+    int32_t height = int32_t(le_u32(dib + 8));
+    const uint16_t planes = le_u16(dib + 12);
+    const uint16_t bits = le_u16(dib + 14);
+    const uint32_t compression = le_u32(dib + 16);
+    uint32_t colours = le_u32(dib + 32);
     if (planes != 1 || width <= 0 || height == 0 || height == INT32_MIN) return false;
     if (compression != BI_RGB && !(compression == BI_BITFIELDS && bits == 32)) return false;
     if (bits != 8 && bits != 24 && bits != 32) return false;
@@ -99,7 +93,7 @@ bool bmp_decode(const void* data, size_t size, PixelImage& out) {
     out = PixelImage{};
     const auto* p = static_cast<const uint8_t*>(data);
     if (!p || size < 14 + 40 || p[0] != 'B' || p[1] != 'M') return false;
-    const uint32_t offset = u32(p + 10);
+    const uint32_t offset = le_u32(p + 10);
     if (offset < 14 + 40 || offset > size) return false;
     if (decode_dib(p + 14, size - 14, offset - 14, false, out)) return true;
     out = PixelImage{};
@@ -109,8 +103,8 @@ bool bmp_decode(const void* data, size_t size, PixelImage& out) {
 bool ico_decode(const void* data, size_t size, PixelImage& out) {
     out = PixelImage{};
     const auto* p = static_cast<const uint8_t*>(data);
-    if (!p || size < 6 || u16(p) != 0 || u16(p + 2) != 1) return false;
-    const uint16_t count = u16(p + 4);
+    if (!p || size < 6 || le_u16(p) != 0 || le_u16(p + 2) != 1) return false;
+    const uint16_t count = le_u16(p + 4);
     if (count == 0 || 6 + size_t(count) * 16 > size) return false;
     // The entry with the most pixels, the first of equals.
     size_t best = 0;
@@ -125,8 +119,8 @@ bool ico_decode(const void* data, size_t size, PixelImage& out) {
         }
     }
     const uint8_t* entry = p + 6 + best * 16;
-    const uint32_t bytes = u32(entry + 8);
-    const uint32_t offset = u32(entry + 12);
+    const uint32_t bytes = le_u32(entry + 8);
+    const uint32_t offset = le_u32(entry + 12);
     if (offset > size || bytes > size - offset || bytes < 8) return false;
     static const uint8_t png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (std::memcmp(p + offset, png_signature, 8) == 0) return png_decode(p + offset, bytes, out);
