@@ -20,16 +20,4 @@ std::vector<int32_t> frequency_values() {
             2000, 2500, 3150, 4000, 5000, 6300, 8000, 10000, 12500, 16000, 20000};
 }
 
-std::vector<std::string> sweeps() {
-    std::vector<std::string> entries = frequencies();
-    entries.insert(entries.begin(), "OFF");
-    return entries;
-}
-
-std::vector<int32_t> sweep_values() {
-    std::vector<int32_t> values = frequency_values();
-    values.insert(values.begin(), 0);
-    return values;
-}
-
 } // namespace expected

@@ -19,8 +19,16 @@ extern const bool OPENS_FREE_PAGE;
 
 std::vector<std::string> frequencies();
 std::vector<int32_t> frequency_values();
-// "OFF", then the frequencies.
-std::vector<std::string> sweeps();
-std::vector<int32_t> sweep_values();
+// "OFF", then the frequencies; 0, then their values.
+inline std::vector<std::string> sweeps() {
+    std::vector<std::string> entries = frequencies();
+    entries.insert(entries.begin(), "OFF");
+    return entries;
+}
+inline std::vector<int32_t> sweep_values() {
+    std::vector<int32_t> values = frequency_values();
+    values.insert(values.begin(), 0);
+    return values;
+}
 
 } // namespace expected
