@@ -38,9 +38,9 @@ uint8_t* tone_setup(ToneSetup* setup, float frequency, float duration, int32_t a
     if (!image) return nullptr;
 
     t.style = style;
-    t.channels = wav_read_i16(image + WAV_CHANNELS_OFFSET);
-    t.rate = int32_t(wav_read_u32(image + WAV_RATE_OFFSET));
-    t.width = wav_read_i16(image + WAV_BITS_OFFSET) / 8;
+    t.channels = le_i16(image + WAV_CHANNELS_OFFSET);
+    t.rate = int32_t(le_u32(image + WAV_RATE_OFFSET));
+    t.width = le_i16(image + WAV_BITS_OFFSET) / 8;
     t.block_align = t.channels * t.width;
     t.sweep = sweep != 0.0f;
 
@@ -66,7 +66,7 @@ uint8_t* tone_setup(ToneSetup* setup, float frequency, float duration, int32_t a
     if (data & 1) ++data;
     data = std::clamp<int64_t>(data, 0, area);
     t.data_size = data - data % t.block_align;
-    wav_write_u32(image + WAV_DATA_SIZE_OFFSET, uint32_t(t.data_size));
+    le_write_u32(image + WAV_DATA_SIZE_OFFSET, uint32_t(t.data_size));
 
     t.dphi = float(double(t.frequency) / t.rate * double(TWO_PI_F));
     t.phase = 0.0f;

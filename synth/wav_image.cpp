@@ -42,13 +42,13 @@ uint8_t* prepare_wav_image(float duration_or_query) {
     uint32_t riff_size = data_size + 36;
     if (riff_size & 1) ++riff_size;
 
-    wav_write_u32(header_template + 4, riff_size);
-    wav_write_u16(header_template + 22, uint16_t(channels));
-    wav_write_u32(header_template + 24, uint32_t(rate));
-    wav_write_u32(header_template + 28, byte_rate);
-    wav_write_u16(header_template + 32, block_align);
-    wav_write_u16(header_template + 34, bits);
-    wav_write_u32(header_template + 40, data_size);
+    le_write_u32(header_template + 4, riff_size);
+    le_write_u16(header_template + 22, uint16_t(channels));
+    le_write_u32(header_template + 24, uint32_t(rate));
+    le_write_u32(header_template + 28, byte_rate);
+    le_write_u16(header_template + 32, block_align);
+    le_write_u16(header_template + 34, bits);
+    le_write_u32(header_template + 40, data_size);
 
     memory_free(image);
     image = nullptr;

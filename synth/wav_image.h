@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "toolkit/le_bytes.h"
+
 constexpr float MIN_DURATION_SECONDS = 0.1f;
 constexpr int32_t IMAGE_QUERY_ADDRESS = -1;
 constexpr size_t WAV_HEADER_SIZE = 44;
@@ -27,21 +29,3 @@ size_t wav_image_size();
 
 // The header of the last image prepared (all variable fields zero before the first).
 const uint8_t* wav_header_template();
-
-// Little-endian field access.
-inline uint32_t wav_read_u32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline int16_t wav_read_i16(const uint8_t* p) {
-    return int16_t(uint16_t(p[0] | p[1] << 8));
-}
-inline void wav_write_u32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
-inline void wav_write_u16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}

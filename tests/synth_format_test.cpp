@@ -68,15 +68,15 @@ TEST_P(WavHeader, FieldsAndBlockSizeFollowTheFormat) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(image), 4), "RIFF");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(image + 8), 8), "WAVEfmt ");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(image + 36), 4), "data");
-    EXPECT_EQ(wav_read_u32(image + 4), r.riff);
-    EXPECT_EQ(wav_read_u32(image + 16), 16u);
-    EXPECT_EQ(wav_read_i16(image + 20), 1);
-    EXPECT_EQ(wav_read_i16(image + 22), r.channels);
-    EXPECT_EQ(wav_read_u32(image + 24), uint32_t(r.rate));
-    EXPECT_EQ(wav_read_u32(image + 28), r.byte_rate);
-    EXPECT_EQ(wav_read_i16(image + 32), r.align);
-    EXPECT_EQ(wav_read_i16(image + 34), r.bits);
-    EXPECT_EQ(wav_read_u32(image + 40), r.data);
+    EXPECT_EQ(le_u32(image + 4), r.riff);
+    EXPECT_EQ(le_u32(image + 16), 16u);
+    EXPECT_EQ(le_i16(image + 20), 1);
+    EXPECT_EQ(le_i16(image + 22), r.channels);
+    EXPECT_EQ(le_u32(image + 24), uint32_t(r.rate));
+    EXPECT_EQ(le_u32(image + 28), r.byte_rate);
+    EXPECT_EQ(le_i16(image + 32), r.align);
+    EXPECT_EQ(le_i16(image + 34), r.bits);
+    EXPECT_EQ(le_u32(image + 40), r.data);
     EXPECT_EQ(wav_image_size(), r.block);
     EXPECT_EQ(std::memcmp(wav_header_template(), image, WAV_HEADER_SIZE), 0);
 

@@ -38,14 +38,14 @@ ToneSetup setup_of(const Tone& t) {
 }
 
 uint32_t data_size(const std::vector<uint8_t>& image) {
-    return wav_read_u32(&image[40]);
+    return le_u32(&image[40]);
 }
 
 // The first channel's samples of a 16-bit image.
 std::vector<int16_t> samples16(const std::vector<uint8_t>& image, int channels = 1) {
     std::vector<int16_t> out;
     for (size_t at = 44; at + 2 * channels <= 44 + data_size(image); at += 2 * channels)
-        out.push_back(wav_read_i16(&image[at]));
+        out.push_back(le_i16(&image[at]));
     return out;
 }
 
@@ -258,7 +258,7 @@ TEST(Tone, OddFrameCountLandsInThePadByte) {
     const auto image = render(t);
     EXPECT_EQ(image.size(), 11070u);
     EXPECT_EQ(data_size(image), 11026u);
-    EXPECT_EQ(wav_read_u32(&image[4]), 11026u + 36);
+    EXPECT_EQ(le_u32(&image[4]), 11026u + 36);
     EXPECT_NE(image.back(), 128) << "the last frame is written into the pad byte";
 }
 
@@ -274,7 +274,7 @@ TEST(Tone, DataSizeNeverExceedsTheBlock) {
                     ASSERT_LE(44 + size, image.size())
                         << rate << " " << bytes << " " << channels << " " << d;
                     ASSERT_EQ(size % (bytes * channels), 0u);
-                    ASSERT_EQ(wav_read_u32(&image[4]) + 8, image.size());
+                    ASSERT_EQ(le_u32(&image[4]) + 8, image.size());
                 }
 }
 
@@ -283,7 +283,7 @@ TEST(Tone, UnknownStyleRendersNothing) {
     EXPECT_EQ(render_tone(AUTO_NUMBER, 315, 1, 25, 0, 9, 0, 0), 0);
     const uint8_t* image = prepare_wav_image(float(IMAGE_QUERY_ADDRESS));
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(wav_read_u32(image + 40), 88200u);
+    EXPECT_EQ(le_u32(image + 40), 88200u);
     EXPECT_TRUE(
         std::all_of(image + 44, image + wav_image_size(), [](uint8_t b) { return b == 0; }));
     EXPECT_EQ(fill_tone(315, 1, 25, 0, -1, 0, 0), FillResult::no_style);
@@ -295,11 +295,11 @@ TEST(Tone, EachRenderTakesTheFormatSetJustBefore) {
     t.bytes = 1;
     t.channels = 2;
     auto image = render(t);
-    EXPECT_EQ(wav_read_u32(&image[24]), 22050u);
+    EXPECT_EQ(le_u32(&image[24]), 22050u);
     EXPECT_EQ(data_size(image), 44100u);
     t = Tone{};
     image = render(t);
-    EXPECT_EQ(wav_read_u32(&image[24]), 44100u);
+    EXPECT_EQ(le_u32(&image[24]), 44100u);
     EXPECT_EQ(data_size(image), 88200u);
 }
 

@@ -1,4 +1,5 @@
-// Little-endian fields of the file formats the toolkit reads (RIFF/WAVE, BMP, icons).
+// Little-endian fields of the file formats the program reads and writes (RIFF/WAVE, BMP,
+// icons).
 #pragma once
 
 #include <cstdint>
@@ -8,4 +9,17 @@ inline uint32_t le_u32(const uint8_t* p) {
 }
 inline uint16_t le_u16(const uint8_t* p) {
     return uint16_t(p[0] | p[1] << 8);
+}
+inline int16_t le_i16(const uint8_t* p) {
+    return int16_t(le_u16(p));
+}
+inline void le_write_u32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+inline void le_write_u16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
 }
