@@ -59,6 +59,9 @@ struct WindowBackend {
     void (*sleep_ms)(int32_t milliseconds);
     // Paints the window now.
     void (*repaint_now)(NativeHandle window);
+    // Releases what the backend brought up for itself, once every window is gone and before
+    // the images are freed; may be null.
+    void (*shutdown)();
 };
 
 // Installs the backend (toolkit_init of a backend calls this).  Null leaves the core without

@@ -261,6 +261,7 @@ void sleep_ms(int32_t milliseconds) {
 void toolkit_shutdown() {
     sound_shutdown();
     windows_destroy_all();
+    if (backend && backend->shutdown) backend->shutdown();
     images_free_all();
     queue.clear();
     have_result = false;

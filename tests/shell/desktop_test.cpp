@@ -6,7 +6,7 @@
 #include "synth/wav_image.h"
 #include "tests/shell/variant_expectations.h"
 #include "toolkit/backend.h"
-#include "toolkit/qt/qt_probe.h"
+#include "toolkit/probe.h"
 #include "toolkit/toolkit.h"
 
 #include <gtest/gtest.h>
@@ -79,7 +79,7 @@ class Desktop : public ::testing::Test {
         std::vector<std::string> out;
         const NativeHandle native = toolkit_control_native(list);
         for (int32_t i = 0;; ++i) {
-            const std::string text = qt_probe_list_item(native, i);
+            const std::string text = probe_list_item(native, i);
             if (text.empty()) return out;
             out.push_back(text);
         }
@@ -92,7 +92,7 @@ TEST_F(Desktop, TheFrequencyListsAreTheVariants) {
     EXPECT_EQ(items(shell_state.sweep_list), expected::sweeps());
     EXPECT_EQ(control_get_state(shell_state.frequency_list), 16);
     EXPECT_EQ(control_get_state(shell_state.sweep_list), 0);
-    EXPECT_EQ(std::string(qt_probe_text(window_native_handle(shell_state.main_window))),
+    EXPECT_EQ(std::string(probe_text(window_native_handle(shell_state.main_window))),
               std::string(expected::TITLE_START) + std::string(32, ' ') + HOST_NAME);
 }
 
@@ -104,30 +104,30 @@ TEST_F(Desktop, SplashShowsTheLogoPausesAndLeavesNothingBehind) {
         const NativeHandle window = window_native_handle(1962);
         ASSERT_NE(window, 0);
         ProbeRect frame{}, client{};
-        ASSERT_TRUE(qt_probe_geometry(window, &frame, &client));
+        ASSERT_TRUE(probe_geometry(window, &frame, &client));
         EXPECT_EQ(frame.x, 150);
         EXPECT_EQ(frame.y, 150);
         EXPECT_EQ(client.width, 490);
         EXPECT_EQ(client.height, 350);
-        EXPECT_EQ(std::string(qt_probe_text(window)), HOST_NAME);
-        EXPECT_TRUE(qt_probe_visible(window));
+        EXPECT_EQ(std::string(probe_text(window)), HOST_NAME);
+        EXPECT_TRUE(probe_visible(window));
 
         // The picture holds number 1962 in place of the browser control.
         const NativeHandle picture = toolkit_control_native(1962);
         ASSERT_NE(picture, 0);
-        ASSERT_TRUE(qt_probe_geometry(picture, &frame, &client));
+        ASSERT_TRUE(probe_geometry(picture, &frame, &client));
         EXPECT_EQ(frame.x, 10);
         EXPECT_EQ(frame.y, 10);
         EXPECT_EQ(frame.width, 474);
         EXPECT_EQ(frame.height, 334);
         int32_t w = 0, h = 0;
-        EXPECT_TRUE(qt_probe_picture_pixmap(picture, &w, &h));
+        EXPECT_TRUE(probe_picture_pixmap(picture, &w, &h));
         EXPECT_EQ(w, 470);
         EXPECT_EQ(h, 330);
 
         // A user's click and a close request made now wait until the pause is over.
-        qt_probe_post_key_click(compile);
-        qt_probe_post_close_request(window);
+        probe_post_key_click(compile);
+        probe_post_close_request(window);
     };
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(show_splash(), 0);
@@ -141,7 +141,7 @@ TEST_F(Desktop, SplashShowsTheLogoPausesAndLeavesNothingBehind) {
     // The click arrives afterwards; the closed splash window's request went with it.
     int32_t code = 0;
     for (int i = 0; i < 50 && code != EVENT_CONTROL; ++i) {
-        qt_probe_post_wakeup();
+        probe_post_wakeup();
         code = event_wait();
         EXPECT_NE(code, EVENT_CLOSE_WINDOW);
     }

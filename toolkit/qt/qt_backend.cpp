@@ -260,7 +260,7 @@ void repaint_now(NativeHandle window) {
 const WindowBackend qt_backend = {
     window_create,     window_destroy, control_create,       control_destroy, list_add_item,
     list_select,       list_selected,  control_set_disabled, image_create,    image_destroy,
-    wait_and_dispatch, sleep_for,      repaint_now,
+    wait_and_dispatch, sleep_for,      repaint_now,    nullptr,
 };
 
 // True when Qt has a display to open; without one it would abort the process.

@@ -1,4 +1,4 @@
-#include "toolkit/qt/qt_probe.h"
+#include "toolkit/probe.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -24,7 +25,11 @@ ProbeRect rect_of(const QRect& r) {
 std::string text_buffer;
 } // namespace
 
-bool qt_probe_geometry(NativeHandle h, ProbeRect* frame, ProbeRect* client) {
+void probe_start() {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+bool probe_geometry(NativeHandle h, ProbeRect* frame, ProbeRect* client) {
     QWidget* w = widget_of(h);
     if (!w) return false;
     if (frame) *frame = rect_of(w->isWindow() ? w->frameGeometry() : w->geometry());
@@ -32,14 +37,14 @@ bool qt_probe_geometry(NativeHandle h, ProbeRect* frame, ProbeRect* client) {
     return true;
 }
 
-bool qt_probe_visible(NativeHandle h) {
+bool probe_visible(NativeHandle h) {
     return h && widget_of(h)->isVisible();
 }
-bool qt_probe_enabled(NativeHandle h) {
+bool probe_enabled(NativeHandle h) {
     return h && widget_of(h)->isEnabled();
 }
 
-uint32_t qt_probe_window_traits(NativeHandle h) {
+uint32_t probe_window_traits(NativeHandle h) {
     QWidget* w = widget_of(h);
     const Qt::WindowFlags f = w->windowFlags();
     uint32_t traits = 0;
@@ -51,13 +56,13 @@ uint32_t qt_probe_window_traits(NativeHandle h) {
     return traits;
 }
 
-void qt_probe_post_close_request(NativeHandle h) {
+void probe_post_close_request(NativeHandle h) {
     QWidget* w = widget_of(h);
     QObject* target = w->windowHandle() ? static_cast<QObject*>(w->windowHandle()) : w;
     QCoreApplication::postEvent(target, new QCloseEvent);
 }
 
-void qt_probe_post_key_click(NativeHandle h) {
+void probe_post_key_click(NativeHandle h) {
     QWidget* w = widget_of(h);
     QCoreApplication::postEvent(
         w, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " "));
@@ -65,24 +70,24 @@ void qt_probe_post_key_click(NativeHandle h) {
         w, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " "));
 }
 
-void qt_probe_post_choose(NativeHandle h, int32_t position) {
+void probe_post_choose(NativeHandle h, int32_t position) {
     auto* list = static_cast<QComboBox*>(widget_of(h));
     QMetaObject::invokeMethod(
         list, [list, position] { list->setCurrentIndex(position); }, Qt::QueuedConnection);
 }
 
-void qt_probe_process_pending() {
+void probe_process_pending() {
     QCoreApplication::processEvents();
 }
 
-void qt_probe_focus(NativeHandle h) {
+void probe_focus(NativeHandle h) {
     QWidget* w = widget_of(h);
     w->window()->activateWindow();
     QCoreApplication::processEvents();
     w->setFocus(Qt::OtherFocusReason);
 }
 
-int32_t qt_probe_tab(NativeHandle window, bool backward) {
+int32_t probe_tab(NativeHandle window, bool backward) {
     QWidget* win = widget_of(window);
     QWidget* target = win->focusWidget() ? win->focusWidget() : win;
     QKeyEvent press(QEvent::KeyPress, backward ? Qt::Key_Backtab : Qt::Key_Tab,
@@ -92,7 +97,7 @@ int32_t qt_probe_tab(NativeHandle window, bool backward) {
     return now ? now->property("toolkit_id").toInt() : 0;
 }
 
-void qt_probe_open_list(NativeHandle h, int32_t* popup_height, bool* scroll_bar_shown) {
+void probe_open_list(NativeHandle h, int32_t* popup_height, bool* scroll_bar_shown) {
     auto* list = static_cast<QComboBox*>(widget_of(h));
     list->showPopup();
     QCoreApplication::processEvents();
@@ -102,12 +107,12 @@ void qt_probe_open_list(NativeHandle h, int32_t* popup_height, bool* scroll_bar_
     QCoreApplication::processEvents();
 }
 
-const char* qt_probe_list_item(NativeHandle h, int32_t position) {
+const char* probe_list_item(NativeHandle h, int32_t position) {
     text_buffer = static_cast<QComboBox*>(widget_of(h))->itemText(position).toStdString();
     return text_buffer.c_str();
 }
 
-const char* qt_probe_text(NativeHandle h) {
+const char* probe_text(NativeHandle h) {
     QWidget* w = widget_of(h);
     if (auto* label = qobject_cast<QLabel*>(w))
         text_buffer = label->text().toStdString();
@@ -118,7 +123,7 @@ const char* qt_probe_text(NativeHandle h) {
     return text_buffer.c_str();
 }
 
-bool qt_probe_picture_pixmap(NativeHandle h, int32_t* width, int32_t* height) {
+bool probe_picture_pixmap(NativeHandle h, int32_t* width, int32_t* height) {
     auto* label = qobject_cast<QLabel*>(widget_of(h));
     if (!label) return false;
     const QPixmap p = label->pixmap();
@@ -127,10 +132,10 @@ bool qt_probe_picture_pixmap(NativeHandle h, int32_t* width, int32_t* height) {
     return true;
 }
 
-uint32_t qt_probe_image_pixel(NativeHandle image, int32_t x, int32_t y) {
+uint32_t probe_image_pixel(NativeHandle image, int32_t x, int32_t y) {
     return reinterpret_cast<const QImage*>(image)->pixel(x, y);
 }
 
-void qt_probe_post_wakeup() {
+void probe_post_wakeup() {
     QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::User));
 }
