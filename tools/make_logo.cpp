@@ -1,7 +1,7 @@
 // Draws the logo both programs show in their splash window (a 470 x 330 picture with the
 // product's name over a drawn waveform) and the 32 x 32 program icon, each written as an 8-bit
-// RGB PNG without alpha.
-// Usage: make-logo LOGO.png ICON.png   (the same bytes on every run)
+// RGB PNG without alpha; the icon also as a Windows icon file (24 bits per pixel).
+// Usage: make-logo LOGO.png ICON.png [ICON.ico]   (the same bytes on every run)
 #include <png.h>
 
 #include <cmath>
@@ -163,11 +163,58 @@ bool write_png(const char* path, const Canvas& canvas) {
     png_destroy_write_struct(&png, &info);
     return std::fclose(file) == 0;
 }
+void put16(std::vector<uint8_t>& out, unsigned v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+void put32(std::vector<uint8_t>& out, uint32_t v) {
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+// One 24-bit image in an icon file: the directory, a bitmap header of twice the height (colour
+// rows and mask rows), the colour rows bottom up in B, G, R, and an all-opaque mask.
+bool write_ico(const char* path, const Canvas& canvas) {
+    const uint32_t colour_row = (uint32_t(canvas.width) * 3 + 3) & ~3u;
+    const uint32_t mask_row = ((uint32_t(canvas.width) + 31) / 32) * 4;
+    const uint32_t image_size = 40 + (colour_row + mask_row) * uint32_t(canvas.height);
+    std::vector<uint8_t> out;
+    put16(out, 0); // reserved
+    put16(out, 1); // icon
+    put16(out, 1); // one image
+    out.push_back(uint8_t(canvas.width));
+    out.push_back(uint8_t(canvas.height));
+    out.push_back(0); // no palette
+    out.push_back(0);
+    put16(out, 1);  // planes
+    put16(out, 24); // bits per pixel
+    put32(out, image_size);
+    put32(out, 6 + 16);
+    put32(out, 40);
+    put32(out, uint32_t(canvas.width));
+    put32(out, uint32_t(canvas.height) * 2);
+    put16(out, 1);
+    put16(out, 24);
+    for (int i = 0; i < 6; ++i)
+        put32(out, 0); // no compression, sizes and palette left to the reader
+    for (int y = canvas.height - 1; y >= 0; --y) {
+        for (int x = 0; x < canvas.width; ++x) {
+            const Rgb& p = canvas.pixels[size_t(y) * canvas.width + x];
+            out.insert(out.end(), {p.b, p.g, p.r});
+        }
+        out.resize(out.size() + (colour_row - uint32_t(canvas.width) * 3), 0);
+    }
+    out.resize(out.size() + mask_row * uint32_t(canvas.height), 0);
+    FILE* file = std::fopen(path, "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();
+    return (std::fclose(file) == 0) && written;
+}
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make-logo LOGO.png ICON.png\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: make-logo LOGO.png ICON.png [ICON.ico]\n");
         return 2;
     }
     for (int i : {1, 2}) {
@@ -175,6 +222,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "make-logo: cannot write %s\n", argv[i]);
             return 1;
         }
+    }
+    if (argc == 4 && !write_ico(argv[3], draw_icon())) {
+        std::fprintf(stderr, "make-logo: cannot write %s\n", argv[3]);
+        return 1;
     }
     return 0;
 }
