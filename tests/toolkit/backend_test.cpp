@@ -168,8 +168,12 @@ TEST_F(Backend, AListChangeComesOneWaitLaterAndIsNotRepeated) {
     for (const char* t : {"a", "b", "c"})
         control_add_item(list, -1, t);
     control_set_state(list, 0);
+    probe_process_pending();
     probe_post_choose(toolkit_control_native(list), 1);
-    EXPECT_NE(event_wait(), EVENT_CONTROL);
+    // The wait that dispatches the choice answers with the native message, the next one with
+    // the change.
+    for (int i = 0; i < 20 && control_get_state(list) != 1; ++i)
+        EXPECT_NE(event_wait(), EVENT_CONTROL);
     EXPECT_EQ(control_get_state(list), 1);
     EXPECT_EQ(event_wait(), EVENT_CONTROL);
     EXPECT_EQ(event_source_control(), list);

@@ -164,14 +164,19 @@ HWND make_child(HWND parent, const ControlRequest& r, const char* cls, DWORD sty
 }
 
 // The closed field of a drop-down list is sized so that the closed control has the height
-// asked for; the control itself (with its opened list) stays LIST_OPEN_HEIGHT tall.
+// asked for; the control itself (with its opened list) stays LIST_OPEN_HEIGHT tall.  How the
+// field's height becomes the control's differs between versions of the system: measure and
+// correct.
 void fit_closed_height(HWND list, int height) {
-    RECT closed;
-    GetWindowRect(list, &closed);
-    const LRESULT field = SendMessageA(list, CB_GETITEMHEIGHT, WPARAM(-1), 0);
-    if (field == CB_ERR) return;
-    const int frame = int(closed.bottom - closed.top) - int(field);
-    if (height - frame > 0) SendMessageA(list, CB_SETITEMHEIGHT, WPARAM(-1), height - frame);
+    LRESULT field = SendMessageA(list, CB_GETITEMHEIGHT, WPARAM(-1), 0);
+    for (int attempt = 0; attempt < 3 && field > 0; ++attempt) {
+        RECT closed;
+        GetWindowRect(list, &closed);
+        const int off = int(closed.bottom - closed.top) - height;
+        if (off == 0) return;
+        field -= off;
+        if (field > 0) SendMessageA(list, CB_SETITEMHEIGHT, WPARAM(-1), field);
+    }
 }
 
 HWND make_picture(HWND parent, const ControlRequest& r) {
