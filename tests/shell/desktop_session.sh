@@ -32,11 +32,43 @@ stop_window_manager() {
     wait "$wm" 2>/dev/null
 }
 
-# The id of the visible window whose title starts with the text $1 (empty after 10 s).
+# Starts PROGRAM in the background with what it plays recorded to the WAV file CAPTURE and its
+# output in LOG; sets $pid.  A Linux program plays through OpenAL's wave-file backend; a Windows
+# program runs under Wine (in $WINEPREFIX, made here when unset), whose DirectSound plays into
+# ALSA's default device, here a file of 16-bit stereo at 48000 Hz.  Extra arguments are
+# variable assignments for the program's environment.
+start_program() {
+    local program=$1 capture=$2 log=$3
+    shift 3
+    case $program in
+    *.exe)
+        local wine=wine
+        case $(file -b "$program") in *PE32+*) wine=wine64 ;; esac
+        mkdir -p "$WORK/home"
+        cat >"$WORK/home/.asoundrc" <<ASOUNDRC
+pcm.!default {
+    type plug
+    slave { pcm "capture"; format S16_LE; rate 48000; channels 2 }
+}
+pcm.capture { type file; slave.pcm "null"; file "$capture"; format "wav" }
+ASOUNDRC
+        env HOME="$WORK/home" WINEPREFIX="${WINEPREFIX:-$WORK/wine}" WINEDEBUG=-all \
+            WINEDLLOVERRIDES="mscoree,mshtml=" "$@" "$wine" "$program" >"$log" 2>&1 &
+        ;;
+    *)
+        printf '[general]\ndrivers=wave\n[wave]\nfile=%s\n' "$capture" >"$WORK/alsoft.conf"
+        env ALSOFT_CONF="$WORK/alsoft.conf" "$@" "$program" >"$log" 2>&1 &
+        ;;
+    esac
+    pid=$!
+}
+
+# The id of the visible window whose title starts with the text $1 (empty after 30 s: a
+# program under Wine may take a while to come up).
 find_window() {
     local pattern
     pattern=$(printf '%s' "$1" | sed 's/[][().*+?^$|\\]/\\&/g')
-    timeout 10 xdotool search --sync --onlyvisible --name "^${pattern}" | head -n 1
+    timeout 30 xdotool search --sync --onlyvisible --name "^${pattern}" | head -n 1
 }
 
 # Asks window $1 to close with Alt+F4 and sets $exit_code to the exit code of process $2 (a

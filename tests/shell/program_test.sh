@@ -29,10 +29,8 @@ click() { xdotool mousemove --window "$wid" $1 click 1; }
 # run NAME DOWNS EXPECTED_HZ
 run() {
     local name=$1 downs=$2 hz=$3
-    local wav="$WORK/$name.wav" conf="$WORK/$name.conf"
-    printf '[general]\ndrivers=wave\n[wave]\nfile=%s\n' "$wav" >"$conf"
-    ALSOFT_CONF=$conf "$program" >"$WORK/$name.log" 2>&1 &
-    local pid=$!
+    local wav="$WORK/$name.wav"
+    start_program "$program" "$wav" "$WORK/$name.log"
     wid=$(find_window "$title_start")
     if [ -z "$wid" ]; then
         fail "$name: no window titled '$title_start...'"

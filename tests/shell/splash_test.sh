@@ -18,12 +18,16 @@ fail() { echo "FAIL: $*"; status=1; }
 
 start_window_manager
 
+# Under Wine the window manager draws the frame the system would have drawn, with borders a few
+# pixels thinner: the window's own corner is placed exactly, the drawn frame's within that.
+slack=0
+case $program in *.exe) slack=3 ;; esac
+
 mkdir -p "$WORK/bin"
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/opened.log"\n' "$WORK" >"$WORK/bin/xdg-open"
 chmod +x "$WORK/bin/xdg-open"
 
-PATH=$WORK/bin:$PATH ALSOFT_DRIVERS=null "$program" >"$WORK/program.log" 2>&1 &
-pid=$!
+start_program "$program" "$WORK/sound.wav" "$WORK/program.log" PATH="$WORK/bin:$PATH"
 wid=$(find_window "$title_start")
 [ -n "$wid" ] || { fail "no main window"; kill $pid; exit 1; }
 sleep 0.7
@@ -48,7 +52,9 @@ for press in 1 2; do
     h=$(echo "$info" | awk '/Height:/{print $2}')
     extents=$(xprop -id "$splash" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p' | tr -d ' ')
     IFS=, read -r left right top bottom <<<"${extents:-0,0,0,0}"
-    [ "$((x - left)),$((y - top))" = "150,150" ] || fail "press $press: outer corner at $((x - left)),$((y - top))"
+    dx=$((x - left - 150)) dy=$((y - top - 150))
+    [ "${dx#-}" -le "$slack" ] && [ "${dy#-}" -le "$slack" ] ||
+        fail "press $press: outer corner at $((x - left)),$((y - top))"
     [ "${w}x${h}" = "490x350" ] || fail "press $press: client area ${w}x${h}"
     if [ -n "${SCREENSHOT:-}" ]; then
         import -window root -crop "$((w + left + right))x$((h + top + bottom))+$((x - left))+$((y - top))" +repage "$SCREENSHOT"

@@ -16,9 +16,10 @@ HMODULE host_library = nullptr;
 HostGetControl get_control = nullptr;
 bool ole_started = false;
 
-// The blank page shows within milliseconds where a browser works at all; a browser that never
-// gets there is not waited for longer than this.
-constexpr DWORD BLANK_PAGE_LIMIT_MS = 5000;
+// The blank page is the browser's own and shows within milliseconds where the browser works at
+// all; one without its document engine stays loading for ever, and is not waited for longer
+// than this.
+constexpr DWORD BLANK_PAGE_LIMIT_MS = 500;
 
 bool host_ready() {
     if (get_control) return true;

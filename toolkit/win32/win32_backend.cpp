@@ -179,6 +179,13 @@ void fit_closed_height(HWND list, int height) {
     }
 }
 
+// The common controls open a list at least a fixed number of rows tall, whatever the control's
+// height: ask for as many as fit in the list height below the closed field.
+void fit_open_rows(HWND list, int height) {
+    const LRESULT row = SendMessageA(list, CB_GETITEMHEIGHT, 0, 0);
+    if (row > 0) SendMessageA(list, CB_SETMINVISIBLE, WPARAM((LIST_OPEN_HEIGHT - height) / row), 0);
+}
+
 HWND make_picture(HWND parent, const ControlRequest& r) {
     const bool edge = (r.flags & WS_EX_CLIENTEDGE) != 0;
     HWND picture = make_child(parent, r, "STATIC", WS_CHILD | WS_VISIBLE | SS_NOTIFY | SS_BITMAP,
@@ -209,6 +216,7 @@ NativeHandle control_create(NativeHandle parent_handle, const ControlRequest& r)
                                CBS_DROPDOWNLIST,
                            0, LIST_OPEN_HEIGHT);
         if (child) fit_closed_height(child, r.height);
+        if (child) fit_open_rows(child, r.height);
         break;
     case ControlKind::Button:
         child =
