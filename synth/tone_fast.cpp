@@ -23,6 +23,7 @@
 #include "synth/fast_phase.h"
 #include "synth/tone.h"
 #include "toolkit/random_state.h"
+#include "toolkit/workers.h"
 
 #include <algorithm>
 #include <atomic>
@@ -34,7 +35,6 @@
 #endif
 #include <limits>
 #include <memory>
-#include <thread>
 #include <vector>
 
 // Wider vector units are chosen at run time where the toolchain can (ELF ifuncs); elsewhere
@@ -582,6 +582,26 @@ void render_serial(const Tone& tone, uint8_t* data, int64_t blocks, ChainState& 
 constexpr int64_t MIN_PARALLEL_BLOCKS = 16;
 constexpr unsigned MAX_THREADS = 8;
 
+// Every wait for another thread polls: a short spin, then the processor is offered to others.
+// No thread ever sleeps on a wake-up that could be missed.
+void back_off(int32_t& spins) {
+    if (++spins < 64) {
+#if defined(__SSE2__)
+        _mm_pause();
+#endif
+    } else {
+        worker_yield();
+    }
+}
+
+// Runs job(k) on the calling thread (k = 0) and on up to threads - 1 helpers (k = 1, 2, ...);
+// every job shares out whatever is left, so it does not matter how many helpers start.
+template <class Job> void run_jobs(unsigned threads, Job& job) {
+    run_workers(
+        threads, [](void* context, unsigned k) noexcept { (*static_cast<Job*>(context))(k); },
+        &job);
+}
+
 void render_parallel(const Tone& tone, uint8_t* data, int64_t blocks, unsigned threads,
                      ChainState& st) {
     const ToneSetup& t = tone.t;
@@ -597,7 +617,6 @@ void render_parallel(const Tone& tone, uint8_t* data, int64_t blocks, unsigned t
             starts[size_t(b)] = chain;
             advance(tone, b * BLOCK, block_frames(t, b), chain, nullptr, nullptr);
             published.store(int32_t(b + 1), std::memory_order_release);
-            published.notify_all();
         }
         final_state = chain;
     };
@@ -605,32 +624,18 @@ void render_parallel(const Tone& tone, uint8_t* data, int64_t blocks, unsigned t
         for (;;) {
             const int64_t b = next.fetch_add(1, std::memory_order_relaxed);
             if (b >= blocks) return;
-            int32_t ready;
-            while ((ready = published.load(std::memory_order_acquire)) <= b)
-                published.wait(ready, std::memory_order_acquire);
+            int32_t spins = 0;
+            while (published.load(std::memory_order_acquire) <= b)
+                back_off(spins);
             ChainState chain = starts[size_t(b)];
             render_block(tone, data, b * BLOCK, block_frames(t, b), chain);
         }
     };
-
-    std::vector<std::thread> helpers;
-    try {
-        helpers.emplace_back([&] {
-            run_ahead();
-            work();
-        });
-        for (unsigned k = 2; k < threads; ++k)
-            helpers.emplace_back(work);
-    } catch (...) {
-        // No thread for the serial part: nothing has been published, render here.
-        if (helpers.empty()) {
-            render_serial(tone, data, blocks, st);
-            return;
-        }
-    }
-    work();
-    for (auto& h : helpers)
-        h.join();
+    auto job = [&](unsigned k) {
+        if (k == 0) run_ahead();
+        work();
+    };
+    run_jobs(threads, job);
     st = final_state;
 }
 
@@ -657,17 +662,6 @@ struct ChainRing {
     alignas(64) std::atomic<int32_t> stepped[RING_SLOTS];
     alignas(64) Slot slots[RING_SLOTS];
 };
-
-// Waiting for another thread: a short spin, then the processor is offered to others.
-void back_off(int32_t& spins) {
-    if (++spins < 64) {
-#if defined(__SSE2__)
-        _mm_pause();
-#endif
-    } else {
-        std::this_thread::yield();
-    }
-}
 
 void render_ring(const Tone& tone, uint8_t* data, int32_t blocks, unsigned threads,
                  ChainState& st) {
@@ -743,19 +737,13 @@ void render_ring(const Tone& tone, uint8_t* data, int32_t blocks, unsigned threa
         }
     };
 
-    std::vector<std::thread> helpers;
-    try {
-        helpers.reserve(threads - 1);
-        for (unsigned k = 1; k < threads; ++k)
-            helpers.emplace_back(work);
-    } catch (...) {
-        // Fewer helpers than hoped (none at all is fine too: the chain's thread computes the
-        // steps and renders every block itself when the ring fills).
-    }
-    produce();
-    work();
-    for (auto& h : helpers)
-        h.join();
+    // With fewer helpers than hoped, or none, the chain's thread computes the steps and renders
+    // the blocks itself whenever the ring is full.
+    auto job = [&](unsigned k) {
+        if (k == 0) produce();
+        work();
+    };
+    run_jobs(threads, job);
 }
 } // namespace
 
@@ -765,7 +753,7 @@ void write_frames(const ToneSetup& t, uint8_t* data) {
     ChainState st{t.phase, generator};
     const int64_t blocks = (t.frames + BLOCK - 1) / BLOCK;
     const Tone tone{t, SteadyPhase(t.dphi)};
-    const unsigned threads = std::min(std::thread::hardware_concurrency(), MAX_THREADS);
+    const unsigned threads = std::min(processor_count(), MAX_THREADS);
     bool done = false;
     if (threads >= 2 && blocks >= MIN_PARALLEL_BLOCKS) {
         try {
