@@ -13,8 +13,83 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <strings.h>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
+
+// What the operating systems do differently, all of it here: making a new file beside the
+// target, putting it in the target's place, and standard output in binary.
+namespace platform {
+#if defined(_WIN32)
+// The C runtime's text mode would write every 0x0A byte of the image as 0x0D 0x0A.
+void binary_stdout() {
+    _setmode(_fileno(stdout), _O_BINARY);
+}
+
+// Creates and opens a file of a new name made from `name` (ending in XXXXXX), which it
+// receives; nullptr and errno when that fails.
+FILE* create_new(std::string& name) {
+    const std::string pattern = name;
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        name = pattern;
+        if (!_mktemp(name.data())) return nullptr;
+        const int fd =
+            _open(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) return nullptr;
+        FILE* file = _fdopen(fd, "wb");
+        if (!file) {
+            const int saved = errno;
+            _close(fd);
+            std::remove(name.c_str());
+            errno = saved;
+        }
+        return file;
+    }
+    errno = EEXIST;
+    return nullptr;
+}
+
+// std::rename does not replace an existing file on Windows.
+bool replace(const std::string& from, const std::string& to) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        errno = ENOENT;
+    else if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+        errno = EACCES;
+    else
+        errno = EIO;
+    return false;
+}
+#else
+void binary_stdout() {}
+
+FILE* create_new(std::string& name) {
+    const int fd = mkstemp(name.data());
+    if (fd < 0) return nullptr;
+    FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        const int saved = errno;
+        close(fd);
+        unlink(name.c_str());
+        errno = saved;
+    }
+    return file;
+}
+
+bool replace(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+#endif
+} // namespace platform
 
 namespace {
 constexpr float MAX_DURATION = 512.0f;
@@ -50,9 +125,19 @@ float parse_real(const std::string& option, const std::string& text) {
     return value;
 }
 
+// ASCII letters in either case, as strcasecmp compares them in the C locale.
+bool same_ignoring_case(const std::string& a, const char* b) {
+    const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i)
+        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i])))
+            return false;
+    return i == a.size() && b[i] == '\0';
+}
+
 int32_t parse_style(const std::string& text) {
     for (int32_t i = 0; i < TONE_STYLE_COUNT; ++i)
-        if (strcasecmp(text.c_str(), TONE_STYLE_NAMES[i]) == 0) return i;
+        if (same_ignoring_case(text, TONE_STYLE_NAMES[i])) return i;
     char* end = nullptr;
     errno = 0;
     const long n = std::strtol(text.c_str(), &end, 10);
@@ -71,23 +156,20 @@ bool write_all(FILE* file, const uint8_t* data, size_t size) {
 // Writes beside the target and renames, so that no partial file is ever left under its name.
 void write_file(const std::string& path, const uint8_t* data, size_t size) {
     if (path == "-") {
+        platform::binary_stdout();
         if (!write_all(stdout, data, size))
             fail(1, "cannot write standard output: " + std::string(std::strerror(errno)));
         return;
     }
     std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) fail(1, "cannot write " + path + ": " + std::strerror(errno));
-    FILE* file = fdopen(fd, "wb");
-    bool ok = file && write_all(file, data, size);
+    FILE* file = platform::create_new(temp);
+    if (!file) fail(1, "cannot write " + path + ": " + std::strerror(errno));
+    bool ok = write_all(file, data, size);
     const int saved = errno;
-    if (file)
-        ok = (std::fclose(file) == 0) && ok;
-    else
-        close(fd);
-    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return;
+    ok = (std::fclose(file) == 0) && ok;
+    if (ok && platform::replace(temp, path)) return;
     const int reason = ok ? errno : saved;
-    unlink(temp.c_str());
+    std::remove(temp.c_str());
     fail(1, "cannot write " + path + ": " + std::strerror(reason));
 }
 } // namespace

@@ -1,0 +1,43 @@
+#!/bin/bash
+# Cross-builds varnok for Windows with mingw-w64: build-win32/ (32-bit x86, the deliverables)
+# and build-win64/ (x86-64), every program in their bin/ (varnok-render.exe; varnok.exe and
+# zembra.exe once the Windows desktop is in the tree).  Installs the Debian packages it needs
+# (nothing when they are there), builds static libpng and GoogleTest into build-win-deps/ARCH
+# (tools/windows-libs.sh), then configures and builds.  Extra arguments go to both CMake
+# configurations (e.g. -DVARNOK_DESKTOP=OFF).  ctest in either tree runs the tests under Wine.
+set -eu
+cd "$(dirname "$0")/.."
+
+packages=(
+    cmake make dpkg-dev file libgtest-dev libcli11-dev
+    g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64 libz-mingw-w64-dev
+    wine wine64 wine32:i386
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} != 0 ]; then
+    echo "installing: ${missing[*]}"
+    sudo=""
+    [ "$(id -u)" = 0 ] || sudo=sudo
+    export DEBIAN_FRONTEND=noninteractive
+    # wine32 (32-bit Wine, for the 32-bit programs) is an i386 package.
+    dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The Windows desktop (toolkit/win32, toolkit/dsound) is built once it is in the tree.
+desktop=OFF
+[ -f toolkit/win32/CMakeLists.txt ] && [ -f toolkit/dsound/CMakeLists.txt ] && desktop=ON
+
+for arch in i686 x86_64; do
+    case $arch in
+    i686) dir=build-win32 ;;
+    x86_64) dir=build-win64 ;;
+    esac
+    bash tools/windows-libs.sh $arch "build-win-deps/$arch"
+    bash tools/build.sh "$dir" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-$arch-w64-mingw32.cmake" \
+        -DVARNOK_WIN_DEPS="$PWD/build-win-deps/$arch" -DVARNOK_DESKTOP=$desktop "$@"
+done
