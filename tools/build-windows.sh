@@ -1,7 +1,7 @@
 #!/bin/bash
 # Cross-builds varnok for Windows with mingw-w64: build-win32/ (32-bit x86, the deliverables)
-# and build-win64/ (x86-64), every program in their bin/ (varnok-render.exe; varnok.exe and
-# zembra.exe once the Windows desktop is in the tree).  Installs the Debian packages it needs
+# and build-win64/ (x86-64), every program in their bin/ (varnok.exe, zembra.exe,
+# varnok-render.exe and the tests).  Installs the Debian packages it needs
 # (nothing when they are there), builds static libpng and GoogleTest into build-win-deps/ARCH
 # (tools/windows-libs.sh), then configures and builds.  Extra arguments go to both CMake
 # configurations (e.g. -DVARNOK_DESKTOP=OFF).  ctest in either tree runs the tests under Wine.
@@ -28,10 +28,6 @@ if [ ${#missing[@]} != 0 ]; then
     $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The Windows desktop (toolkit/win32, toolkit/dsound) is built once it is in the tree.
-desktop=OFF
-[ -f toolkit/win32/CMakeLists.txt ] && [ -f toolkit/dsound/CMakeLists.txt ] && desktop=ON
-
 for arch in i686 x86_64; do
     case $arch in
     i686) dir=build-win32 ;;
@@ -39,5 +35,5 @@ for arch in i686 x86_64; do
     esac
     bash tools/windows-libs.sh $arch "build-win-deps/$arch"
     bash tools/build.sh "$dir" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-$arch-w64-mingw32.cmake" \
-        -DVARNOK_WIN_DEPS="$PWD/build-win-deps/$arch" -DVARNOK_DESKTOP=$desktop "$@"
+        -DVARNOK_WIN_DEPS="$PWD/build-win-deps/$arch" "$@"
 done

@@ -20,8 +20,10 @@ start_window_manager
 
 # Under Wine the window manager draws the frame the system would have drawn, with borders a few
 # pixels thinner: the window's own corner is placed exactly, the drawn frame's within that.
-slack=0
-case $program in *.exe) slack=3 ;; esac
+# The browser control there (no document engine) never finishes its blank page, which the
+# splash waits for half a second, and the first press loads the browser host.
+slack=0 longest=4000
+case $program in *.exe) slack=3 longest=5500 ;; esac
 
 mkdir -p "$WORK/bin"
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/opened.log"\n' "$WORK" >"$WORK/bin/xdg-open"
@@ -57,6 +59,7 @@ for press in 1 2; do
         fail "press $press: outer corner at $((x - left)),$((y - top))"
     [ "${w}x${h}" = "490x350" ] || fail "press $press: client area ${w}x${h}"
     if [ -n "${SCREENSHOT:-}" ]; then
+        sleep 1 # the logo replaces the browser control
         import -window root -crop "$((w + left + right))x$((h + top + bottom))+$((x - left))+$((y - top))" +repage "$SCREENSHOT"
         SCREENSHOT=
     fi
@@ -66,7 +69,7 @@ for press in 1 2; do
     done
     shown=$((($(date +%s%N) - start) / 1000000))
     echo "press $press: splash shown for about $shown ms"
-    [ "$shown" -ge 2400 ] && [ "$shown" -le 4000 ] || fail "press $press: shown for $shown ms"
+    [ "$shown" -ge 2400 ] && [ "$shown" -le "$longest" ] || fail "press $press: shown for $shown ms"
 done
 
 sleep 0.3

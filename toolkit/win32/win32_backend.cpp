@@ -341,8 +341,13 @@ void sleep_for(int32_t milliseconds) {
     timeEndPeriod(1);
 }
 
+// The window and its controls: nothing is painted during the pause that may follow, and a
+// window's own update does not reach its controls.  A wait for input that ends at once and
+// takes nothing from the queue lets a system that draws windows off screen show what was
+// painted.
 void repaint_now(NativeHandle window) {
-    UpdateWindow(reinterpret_cast<HWND>(window));
+    RedrawWindow(reinterpret_cast<HWND>(window), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
 }
 
 const WindowBackend win32_backend = {

@@ -1,0 +1,40 @@
+#!/bin/bash
+# What the two Windows programs ask of the system: both are 32-bit programs of the graphical
+# subsystem that load only system libraries, and DirectSound and the ATL browser host only at
+# run time; varnok starts programs and opens documents, zembra names none of the ways to.
+# usage: imports_test.sh OBJDUMP VARNOK_EXE ZEMBRA_EXE
+set -u
+objdump=$1 varnok=$2 zembra=$3
+passed=0 failed=0
+check() { # description, then a command that must succeed
+    local what=$1
+    shift
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
+}
+has() { grep -q -x -E "$2" <<<"$1"; }
+lacks() { ! has "$@"; }
+
+system_dlls='KERNEL32|USER32|GDI32|COMCTL32|WINMM|OLE32|OLEAUT32|SHELL32|ADVAPI32|MSVCRT'
+launching='CreateProcessA|CreatePipe|DuplicateHandle|GetCurrentProcess|GetStdHandle|WaitForSingleObject|ShellExecuteExA'
+
+for exe in "$varnok" "$zembra"; do
+    name=$(basename "$exe")
+    headers=$("$objdump" -f -p "$exe")
+    dlls=$(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr '[:lower:]' '[:upper:]' | sed 's/\.DLL$//')
+    # The functions imported by name.
+    functions=$(awk '/DLL Name:/{on=1; next} on && NF == 3 && $1 ~ /^[0-9a-f]+$/ {print $3}' <<<"$headers")
+    check "$name is a 32-bit PE file" grep -q 'file format pei-i386' <<<"$headers"
+    check "$name runs in the graphical subsystem" grep -q -E '^Subsystem.*Windows GUI' <<<"$headers"
+    check "$name imports only the expected libraries" bash -c "! grep -v -x -E '$system_dlls' <<<'$dlls'"
+    check "$name loads DirectSound and ATL at run time" lacks "$dlls" 'DSOUND|ATL'
+    check "$name imports functions" test -n "$functions"
+    echo "$name: $(grep -x -E "$launching" <<<"$functions" | sort | tr '\n' ' ')"
+    if [ "$exe" = "$varnok" ]; then
+        check "$name imports CreateProcessA" has "$functions" CreateProcessA
+        check "$name imports ShellExecuteExA" has "$functions" ShellExecuteExA
+    else
+        check "$name imports no way of starting or waiting for a process" lacks "$functions" "$launching"
+    fi
+done
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
