@@ -137,11 +137,7 @@ first_difference() { # expected, actual
     at=$((at - 1))
     align=$(od -An -tu2 -j32 -N2 "$1" | tr -d ' ')
     rate=$(od -An -tu4 -j24 -N4 "$1" | tr -d ' ')
-<<<<<<< HEAD
-    echo -n "$(cmp -l "$1" "$2" | wc -l) bytes differ, the first at byte $at"
-=======
     echo -n "$(cmp -l "$1" "$2" 2>/dev/null | wc -l) bytes differ, the first at byte $at"
->>>>>>> ha2
     [ "$at" -lt 44 ] || echo -n " (frame $(((at - 44) / align)) of $rate Hz)"
     echo
 }
