@@ -5,7 +5,6 @@
 #include "toolkit/toolkit.h"
 
 #include <chrono>
-#include <climits>
 #include <deque>
 #include <thread>
 #include <vector>
@@ -40,8 +39,6 @@ bool dispatching = false;
 bool have_result = false;
 Event result{};
 Event last{};
-
-int32_t handle_counter = -1;
 
 void drop_events(EventSource kind, int32_t source) {
     std::erase_if(queue, [&](const Event& e) { return e.kind == kind && e.source == source; });
@@ -78,11 +75,6 @@ ControlRecord* find_list(int32_t control) {
 }
 
 } // namespace
-
-int32_t number_new_handle() {
-    if (handle_counter == INT32_MIN) return 0;
-    return --handle_counter;
-}
 
 const WindowBackend* core_backend() {
     return backend;
