@@ -8,6 +8,8 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#elif defined(_WIN32)
+#include <windows.h>
 #endif
 
 namespace {
@@ -17,6 +19,31 @@ std::unordered_set<void*>& live_blocks() {
 }
 size_t heap_limit = SIZE_MAX;
 size_t heap_in_use = 0;
+
+// Zeroed blocks from the system: on Windows a growable heap of the program's own (4096 bytes to
+// start with, no limit), destroyed whole at the end; elsewhere the C library's.
+#if defined(_WIN32)
+HANDLE heap = nullptr;
+void* system_alloc_zeroed(size_t size) {
+    if (!heap) heap = HeapCreate(0, 4096, 0);
+    return heap ? HeapAlloc(heap, HEAP_ZERO_MEMORY, size) : nullptr;
+}
+void system_free(void* p) {
+    HeapFree(heap, 0, p);
+}
+void system_free_all() {
+    if (heap) HeapDestroy(heap);
+    heap = nullptr;
+}
+#else
+void* system_alloc_zeroed(size_t size) {
+    return std::calloc(1, size);
+}
+void system_free(void* p) {
+    std::free(p);
+}
+void system_free_all() {}
+#endif
 } // namespace
 
 // Each block carries its size in a header so that the heap can account for it.
@@ -40,7 +67,7 @@ void prefer_large_pages([[maybe_unused]] void* start, [[maybe_unused]] size_t si
 
 void* memory_alloc(size_t size) {
     if (size > heap_limit - heap_in_use || size > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
-    auto* header = static_cast<BlockHeader*>(std::calloc(1, sizeof(BlockHeader) + size));
+    auto* header = static_cast<BlockHeader*>(system_alloc_zeroed(sizeof(BlockHeader) + size));
     if (!header) return nullptr;
     header->size = size;
     heap_in_use += size;
@@ -54,14 +81,15 @@ void memory_free(void* block) {
     if (!block || live_blocks().erase(block) == 0) return;
     BlockHeader* header = static_cast<BlockHeader*>(block) - 1;
     heap_in_use -= header->size;
-    std::free(header);
+    system_free(header);
 }
 
 void memory_heap_destroy() {
     for (void* block : live_blocks())
-        std::free(static_cast<BlockHeader*>(block) - 1);
+        system_free(static_cast<BlockHeader*>(block) - 1);
     live_blocks().clear();
     heap_in_use = 0;
+    system_free_all();
 }
 
 void memory_heap_set_limit(size_t bytes) {
