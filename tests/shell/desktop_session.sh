@@ -11,9 +11,23 @@ in_virtual_display() {
     local work st=0
     work=$(mktemp -d)
     export VARNOK_IN_X=1 WORK=$work
+    stop_wine_server
     xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$script" "$@" || st=$?
+    stop_wine_server
     rm -rf "$work"
     exit $st
+}
+
+# Ends the Wine server of $WINEPREFIX, if any, with every program of its: Wine's desktop
+# process serves the display of whoever started the server, so a program on this session's
+# display needs a server of its own, and no server may outlive the display.
+stop_wine_server() {
+    [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] || return 0
+    local server=/usr/lib/wine/wineserver
+    [ -x "$server" ] || server=$(command -v wineserver) || return 0
+    "$server" -k 2>/dev/null
+    "$server" -w 2>/dev/null
+    return 0
 }
 
 # Starts openbox and waits until it manages the screen; its pid goes to $wm.

@@ -39,7 +39,11 @@ void dispatch_pending() {
 }
 } // namespace
 
-void probe_start() {}
+// A timer of the thread's own keeps messages coming, so that no wait of a test can block for
+// ever when what it waits for went elsewhere.
+void probe_start() {
+    SetTimer(nullptr, 0, 50, nullptr);
+}
 
 bool probe_geometry(NativeHandle h, ProbeRect* frame, ProbeRect* client) {
     HWND w = hwnd_of(h);
@@ -119,6 +123,8 @@ int32_t probe_tab(NativeHandle window, bool backward) {
     keys[VK_SHIFT] = backward ? 0x80 : 0;
     SetKeyboardState(keys);
     HWND target = GetFocus() ? GetFocus() : hwnd_of(window);
+    // The key is the only message the wait finds (a timer's comes only when none is posted).
+    dispatch_pending();
     PostMessageA(target, WM_KEYDOWN, VK_TAB, 0x000F0001);
     event_wait();
     keys[VK_SHIFT] = shift;
