@@ -56,8 +56,10 @@ start_program() {
     shift 3
     case $program in
     *.exe)
-        local wine=wine
-        case $(file -b "$program") in *PE32+*) wine=wine64 ;; esac
+        # Debian keeps the loaders in /usr/lib/wine (its /usr/bin/wine picks one by itself).
+        local wine=/usr/lib/wine/wine
+        case $(file -b "$program") in *PE32+*) wine=/usr/lib/wine/wine64 ;; esac
+        [ -x "$wine" ] || wine=wine
         mkdir -p "$WORK/home"
         cat >"$WORK/home/.asoundrc" <<ASOUNDRC
 pcm.!default {

@@ -58,15 +58,9 @@ LRESULT CALLBACK hidden_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
 
 bool make_hidden_window() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = hidden_procedure;
-    wc.hInstance = instance;
-    wc.hIcon = win32_program_icon();
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    wc.lpszClassName = HIDDEN_CLASS;
-    if (!RegisterClassExA(&wc)) return false;
+    if (!win32_register_class(HIDDEN_CLASS, hidden_procedure,
+                              static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))))
+        return false;
     hidden_window = CreateWindowExA(0, HIDDEN_CLASS, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                     instance, nullptr);
     if (hidden_window) return true;

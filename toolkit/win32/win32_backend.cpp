@@ -11,12 +11,9 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <exdisp.h>
 #include <mmsystem.h>
-#include <ole2.h>
 
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -87,16 +84,16 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
             }
             return 0;
         }
-        const int32_t id = id_of(control);
-        if (HIWORD(wparam) == BN_CLICKED && GetPropA(control, IMAGE_PROPERTY) == nullptr) {
-            char cls[16] = {};
-            GetClassNameA(control, cls, sizeof cls);
-            if (lstrcmpiA(cls, "Button") == 0)
-                toolkit_post_event(EVENT_CONTROL, EventSource::Control, id,
-                                   EventDelivery::Immediate);
-        } else if (HIWORD(wparam) == CBN_SELCHANGE) {
-            toolkit_post_event(EVENT_CONTROL, EventSource::Control, id, EventDelivery::Queued);
-        }
+        // A push button's click is the answer of the dispatch; a list's new selection is
+        // queued.  Notifications of other controls share these codes and are not events.
+        char cls[16] = {};
+        GetClassNameA(control, cls, sizeof cls);
+        if (HIWORD(wparam) == BN_CLICKED && lstrcmpiA(cls, "Button") == 0)
+            toolkit_post_event(EVENT_CONTROL, EventSource::Control, id_of(control),
+                               EventDelivery::Immediate);
+        else if (HIWORD(wparam) == CBN_SELCHANGE && lstrcmpiA(cls, "ComboBox") == 0)
+            toolkit_post_event(EVENT_CONTROL, EventSource::Control, id_of(control),
+                               EventDelivery::Queued);
         return 0;
     }
     default:
@@ -109,16 +106,8 @@ NativeHandle window_create(int32_t id, int32_t x, int32_t y, int32_t width, int3
     if (width < 0 || height < 0) return 0;
     char name[32];
     class_name_of(id, name);
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = window_procedure;
-    wc.hInstance = instance;
-    wc.hIcon = win32_program_icon();
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = name;
-    if (!RegisterClassExA(&wc)) return 0;
+    if (!win32_register_class(name, window_procedure, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
+        return 0;
 
     const DWORD style = flags;
     RECT outer = {0, 0, width, height};
@@ -358,8 +347,17 @@ const WindowBackend win32_backend = {
 
 } // namespace
 
-HICON win32_program_icon() {
-    return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+bool win32_register_class(const char* name, WNDPROC procedure, HBRUSH background) {
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hIcon = LoadIconA(wc.hInstance, MAKEINTRESOURCEA(1));
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    return RegisterClassExA(&wc) != 0;
 }
 
 void toolkit_init() {

@@ -5,8 +5,9 @@
 
 #include <windows.h>
 
-// The program icon (resource 1), on every window; null when the program carries none.
-HICON win32_program_icon();
+// Registers a window class of the program's: double clicks reported, the program icon (resource
+// 1, when the program carries one), the arrow cursor and the given background.
+bool win32_register_class(const char* name, WNDPROC procedure, HBRUSH background);
 
 // An embedded web browser for the control request, or null where none can be hosted.
 HWND win32_webview_create(HWND parent, const ControlRequest& request, HINSTANCE instance);
