@@ -68,11 +68,10 @@ void wait_for_page(IWebBrowser2* browser) {
 
 } // namespace
 
-HWND win32_webview_create(HWND parent, const ControlRequest& r, HINSTANCE instance) {
+HWND win32_webview_create(HWND parent, const ControlRequest& r) {
     if (!host_ready()) return nullptr;
-    HWND host = CreateWindowExA(0, "AtlAxWin", "Shell.Explorer.1", WS_CHILD | WS_VISIBLE, r.x, r.y,
-                                r.width, r.height, parent, reinterpret_cast<HMENU>(INT_PTR(r.id)),
-                                instance, nullptr);
+    HWND host = win32_make_child(parent, r, "AtlAxWin", "Shell.Explorer.1", WS_CHILD | WS_VISIBLE,
+                                 0, r.height);
     if (!host) return nullptr;
     IUnknown* control = nullptr;
     IWebBrowser2* browser = nullptr;

@@ -141,17 +141,6 @@ void window_destroy(NativeHandle native) {
     UnregisterClassA(name, instance);
 }
 
-HWND make_child(HWND parent, const ControlRequest& r, const char* cls, DWORD style, DWORD ex_style,
-                int height) {
-    HWND child =
-        CreateWindowExA(ex_style, cls, r.text ? r.text : "", style, r.x, r.y, r.width, height,
-                        parent, reinterpret_cast<HMENU>(INT_PTR(r.id)), instance, nullptr);
-    if (!child) return nullptr;
-    SetWindowLongPtrA(child, GWLP_USERDATA, LONG_PTR(r.id));
-    SendMessageA(child, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-    return child;
-}
-
 // The closed field of a drop-down list is sized so that the closed control has the height
 // asked for; the control itself (with its opened list) stays LIST_OPEN_HEIGHT tall.  How the
 // field's height becomes the control's differs between versions of the system: measure and
@@ -177,8 +166,8 @@ void fit_open_rows(HWND list, int height) {
 
 HWND make_picture(HWND parent, const ControlRequest& r) {
     const bool edge = (r.flags & WS_EX_CLIENTEDGE) != 0;
-    HWND picture = make_child(parent, r, "STATIC", WS_CHILD | WS_VISIBLE | SS_NOTIFY | SS_BITMAP,
-                              r.flags, r.height);
+    HWND picture = win32_make_child(
+        parent, r, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_NOTIFY | SS_BITMAP, r.flags, r.height);
     if (!picture || !r.image) return picture;
     HBITMAP bitmap = reinterpret_cast<HBITMAP>(r.image);
     BITMAP info = {};
@@ -196,28 +185,28 @@ NativeHandle control_create(NativeHandle parent_handle, const ControlRequest& r)
     HWND child = nullptr;
     switch (r.kind) {
     case ControlKind::Label:
-        child = make_child(parent, r, "Static", WS_CHILD | WS_VISIBLE | WS_GROUP | r.flags,
-                           (r.flags & LABEL_SUNKEN_EDGE) ? WS_EX_CLIENTEDGE : 0, r.height);
+        child = win32_make_child(parent, r, "Static", r.text ? r.text : "",
+                                 WS_CHILD | WS_VISIBLE | WS_GROUP | r.flags,
+                                 (r.flags & LABEL_SUNKEN_EDGE) ? WS_EX_CLIENTEDGE : 0, r.height);
         break;
     case ControlKind::Dropdown:
-        child = make_child(parent, r, "ComboBox",
-                           WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_GROUP | WS_TABSTOP |
-                               CBS_DROPDOWNLIST,
-                           0, LIST_OPEN_HEIGHT);
+        child = win32_make_child(parent, r, "ComboBox", r.text ? r.text : "",
+                                 WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_GROUP |
+                                     WS_TABSTOP | CBS_DROPDOWNLIST,
+                                 0, LIST_OPEN_HEIGHT);
         if (child) fit_closed_height(child, r.height);
         if (child) fit_open_rows(child, r.height);
         break;
     case ControlKind::Button:
-        child =
-            make_child(parent, r, "Button",
-                       WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_PUSHBUTTON, 0, r.height);
+        child = win32_make_child(parent, r, "Button", r.text ? r.text : "",
+                                 WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_PUSHBUTTON, 0,
+                                 r.height);
         break;
     case ControlKind::Picture:
         child = make_picture(parent, r);
         break;
     case ControlKind::WebView:
-        child = win32_webview_create(parent, r, instance);
-        if (child) SetWindowLongPtrA(child, GWLP_USERDATA, LONG_PTR(r.id));
+        child = win32_webview_create(parent, r);
         break;
     }
     return reinterpret_cast<NativeHandle>(child);
@@ -346,6 +335,16 @@ const WindowBackend win32_backend = {
 };
 
 } // namespace
+
+HWND win32_make_child(HWND parent, const ControlRequest& r, const char* cls, const char* text,
+                      DWORD style, DWORD ex_style, int height) {
+    HWND child = CreateWindowExA(ex_style, cls, text, style, r.x, r.y, r.width, height, parent,
+                                 reinterpret_cast<HMENU>(INT_PTR(r.id)), instance, nullptr);
+    if (!child) return nullptr;
+    SetWindowLongPtrA(child, GWLP_USERDATA, LONG_PTR(r.id));
+    SendMessageA(child, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    return child;
+}
 
 bool win32_register_class(const char* name, WNDPROC procedure, HBRUSH background) {
     WNDCLASSEXA wc = {};
