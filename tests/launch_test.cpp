@@ -58,6 +58,20 @@ TEST_F(OpenTarget, AnAddressGoesToTheHandlerAsOneUntouchedArgument) {
     EXPECT_FALSE(fs::exists("pwned"));
 }
 
+TEST_F(OpenTarget, AnAddressNeverRunsAProgramPlantedUnderItsName) {
+    // "http://host/path" read as a relative path is ./http:/host/path.
+    fs::create_directories(dir_ / "http:" / "host");
+    const fs::path planted = dir_ / "http:" / "host" / "path";
+    std::ofstream(planted) << "#!/bin/sh\ntouch \"" << (dir_ / "planted-ran").string() << "\"\n";
+    fs::permissions(planted, fs::perms::owner_all);
+    const fs::path old_dir = fs::current_path();
+    fs::current_path(dir_);
+    EXPECT_NE(shell_open_target("http://host/path"), 0);
+    fs::current_path(old_dir);
+    EXPECT_EQ(log_of("xdg-open"), "http://host/path\n");
+    EXPECT_FALSE(fs::exists(dir_ / "planted-ran"));
+}
+
 TEST_F(OpenTarget, AProgramOnThePathIsStartedItself) {
     EXPECT_NE(shell_open_target("stand-in-program"), 0);
     log_of("stand-in-program");

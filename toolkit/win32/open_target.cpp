@@ -2,26 +2,16 @@
 // started with the target, in double quotes, as its command line; anything else (a document,
 // or a web address, which is never tried as a program) goes to the shell's default handler.
 // Nothing waits for what was started.
+#include "toolkit/target_scheme.h"
 #include "toolkit/toolkit.h"
 
 #include <windows.h>
 
 #include <shellapi.h>
 
-#include <cctype>
 #include <string>
 
 namespace {
-// "scheme:..." with a scheme of two or more letters, digits, '+', '-' or '.', starting with a
-// letter (one letter before the colon is a drive).
-bool has_scheme(const char* target) {
-    size_t n = 0;
-    while (std::isalnum(static_cast<unsigned char>(target[n])) || target[n] == '+' ||
-           target[n] == '-' || target[n] == '.')
-        ++n;
-    return n >= 2 && std::isalpha(static_cast<unsigned char>(target[0])) && target[n] == ':';
-}
-
 bool start_program(const char* target) {
     std::string command = std::string("\"") + target + "\"";
     STARTUPINFOA startup = {};
@@ -48,6 +38,6 @@ bool open_with_shell(const char* target) {
 
 int32_t shell_open_target(const char* target) {
     if (!target || !*target) return 0;
-    if (!has_scheme(target) && start_program(target)) return 1;
+    if (!target_has_scheme(target) && start_program(target)) return 1;
     return open_with_shell(target) ? 1 : 0;
 }
