@@ -162,6 +162,28 @@ TEST_F(Backend, AClickIsReportedByTheWaitThatDispatchedIt) {
     EXPECT_EQ(event_source_control(), 5);
 }
 
+// Clicks queued behind a handler are handled after it returns, one per wait, in order, on the
+// controls as the handlers before them left them.
+TEST_F(Backend, QueuedClicksMeetTheButtonsTheirHandlersLeft) {
+    open_window();
+    const int32_t a = int32_t(button_create(AUTO_NUMBER, 20, 340, 160, 40, "A"));
+    const int32_t b = int32_t(button_create(AUTO_NUMBER, 200, 340, 160, 40, "B"));
+    control_set_disabled(b, 1);
+    // A's handler enables B; B's handler disables A, so the second click on A is lost.
+    for (int32_t button : {a, b, a})
+        probe_post_key_click(toolkit_control_native(button));
+    for (int32_t expected : {a, b}) {
+        ASSERT_EQ(next_toolkit_event(), EVENT_CONTROL);
+        const int32_t source = event_source_control();
+        ASSERT_EQ(source, expected);
+        control_set_disabled(source == a ? b : a, source == a ? 0 : 1);
+    }
+    for (int i = 0; i < 3; ++i) {
+        probe_post_wakeup();
+        EXPECT_NE(event_wait(), EVENT_CONTROL);
+    }
+}
+
 TEST_F(Backend, AListChangeComesOneWaitLaterAndIsNotRepeated) {
     open_window();
     const int32_t list = int32_t(dropdown_create(AUTO_NUMBER, 20, 50, 160, 20));

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QWidget>
@@ -23,6 +24,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <memory>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -49,16 +52,81 @@ QString text_of(const char* s) {
     return QString::fromUtf8(s ? s : "");
 }
 
-// Remembers the type of the last event Qt delivered, for the native code of a dispatch.
-class LastEventType : public QObject {
+// Between the application and every Qt object: remembers the type of the last event Qt
+// delivered (the native code of a dispatch), and holds back user input so that the program
+// handles it one toolkit event at a time.  One wait may take many pending events from the
+// window system; once one of them has raised a toolkit event, the input behind it is held and
+// delivered by the following waits, in order, each after the program's handler for the event
+// before it has returned and left the controls as it wanted them (a click held behind a click
+// that enables its button is a click on an enabled button).  Input that reaches Qt while a
+// handler repaints a window is held the same way.
+class EventGate : public QObject {
   public:
-    int type = 0;
-    bool eventFilter(QObject*, QEvent* e) override {
-        type = int(e->type());
+    int last_type = 0;
+    // Set while a handler runs code that lets Qt deliver events (a repaint).
+    bool holding = false;
+    // Set once the current wait has raised a toolkit event.
+    bool raised = false;
+
+    // Delivers held input, oldest first, until one raises a toolkit event; false when there
+    // was none.
+    bool replay_held() {
+        if (held_.empty()) return false;
+        replaying_ = true;
+        while (!held_.empty() && !raised) {
+            Held h = std::move(held_.front());
+            held_.pop_front();
+            if (!h.receiver) continue;
+            last_type = int(h.event->type());
+            QCoreApplication::sendEvent(h.receiver, h.event.get());
+        }
+        replaying_ = false;
+        return true;
+    }
+
+    bool eventFilter(QObject* receiver, QEvent* e) override {
+        if (!replaying_ && is_input(receiver, e) && (raised || holding || !held_.empty())) {
+            held_.push_back({receiver, std::unique_ptr<QEvent>(e->clone())});
+            return true;
+        }
+        last_type = int(e->type());
         return false;
     }
+
+  private:
+    struct Held {
+        QPointer<QObject> receiver;
+        std::unique_ptr<QEvent> event;
+    };
+    // What a user does: keys, the mouse, and a window's close box (which reaches the window
+    // from the window system, never from the program).
+    static bool is_input(QObject* receiver, QEvent* e) {
+        switch (e->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+            return true;
+        case QEvent::Close:
+            return receiver->isWindowType();
+        default:
+            return false;
+        }
+    }
+    bool replaying_ = false;
+    std::deque<Held> held_;
 };
-LastEventType* last_event = nullptr;
+EventGate* gate = nullptr;
+
+// Every toolkit event the backend raises goes through here: the first one of a wait makes the
+// gate hold the input behind it.
+void raise_event(int32_t code, EventSource kind, int32_t id, EventDelivery delivery) {
+    gate->raised = true;
+    toolkit_post_event(code, kind, id, delivery);
+}
 
 // A top-level window whose close requests become toolkit events; it stays open.
 class ToolkitWindow : public QWidget {
@@ -68,7 +136,7 @@ class ToolkitWindow : public QWidget {
   protected:
     void closeEvent(QCloseEvent* e) override {
         e->ignore();
-        toolkit_post_event(EVENT_CLOSE_WINDOW, EventSource::Window, id_, EventDelivery::Immediate);
+        raise_event(EVENT_CLOSE_WINDOW, EventSource::Window, id_, EventDelivery::Immediate);
     }
 
   private:
@@ -135,7 +203,7 @@ NativeHandle control_create(NativeHandle parent_handle, const ControlRequest& s)
         list->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         fit_popup(list);
         QObject::connect(list, &QComboBox::currentIndexChanged, [id](int) {
-            toolkit_post_event(EVENT_CONTROL, EventSource::Control, id, EventDelivery::Queued);
+            raise_event(EVENT_CONTROL, EventSource::Control, id, EventDelivery::Queued);
         });
         w = list;
         break;
@@ -145,7 +213,7 @@ NativeHandle control_create(NativeHandle parent_handle, const ControlRequest& s)
         button->setAutoDefault(false);
         button->setGeometry(s.x, s.y, s.width, s.height);
         QObject::connect(button, &QPushButton::clicked, [id](bool) {
-            toolkit_post_event(EVENT_CONTROL, EventSource::Control, id, EventDelivery::Immediate);
+            raise_event(EVENT_CONTROL, EventSource::Control, id, EventDelivery::Immediate);
         });
         w = button;
         break;
@@ -236,10 +304,14 @@ void image_destroy(NativeHandle image) {
     delete reinterpret_cast<QImage*>(image);
 }
 
+// Held input first, without waiting; otherwise whatever comes next from the window system.
 int32_t wait_and_dispatch() {
-    last_event->type = 0;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    return NATIVE_CODE_BASE + last_event->type;
+    gate->last_type = 0;
+    gate->raised = false;
+    if (!gate->replay_held())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    gate->raised = false;
+    return NATIVE_CODE_BASE + gate->last_type;
 }
 
 void sleep_for(int32_t milliseconds) {
@@ -252,15 +324,17 @@ void repaint_now(NativeHandle window) {
     // input is handled meanwhile: it stays queued for event_wait), then paint.
     QElapsedTimer waited;
     waited.start();
+    gate->holding = true;
     while (w->windowHandle() && !w->windowHandle()->isExposed() && waited.elapsed() < 250)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    gate->holding = false;
     w->repaint();
 }
 
 const WindowBackend qt_backend = {
     window_create,     window_destroy, control_create,       control_destroy, list_add_item,
     list_select,       list_selected,  control_set_disabled, image_create,    image_destroy,
-    wait_and_dispatch, sleep_for,      repaint_now,    nullptr,
+    wait_and_dispatch, sleep_for,      repaint_now,          nullptr,
 };
 
 // True when Qt has a display to open; without one it would abort the process.
@@ -298,9 +372,9 @@ void toolkit_init() {
         QApplication::setWindowIcon(QIcon(QPixmap::fromImage(
             QImage::fromData(program_icon_png_data(), int(program_icon_png_size()), "PNG"))));
     }
-    if (!last_event) {
-        last_event = new LastEventType;
-        QCoreApplication::instance()->installEventFilter(last_event);
+    if (!gate) {
+        gate = new EventGate;
+        QCoreApplication::instance()->installEventFilter(gate);
     }
     toolkit_core_start(&qt_backend);
 }

@@ -30,6 +30,14 @@ LRESULT CALLBACK list_hook(HWND list, UINT message, WPARAM wparam, LPARAM lparam
     return DefSubclassProc(list, message, wparam, lparam);
 }
 
+// The system gives no keyboard input to a disabled window: a key that reaches a button after
+// it was disabled is dropped when it is dispatched, as the system would have sent it elsewhere.
+LRESULT CALLBACK button_hook(HWND button, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                             DWORD_PTR) {
+    if ((message == WM_KEYDOWN || message == WM_KEYUP) && !IsWindowEnabled(button)) return 0;
+    return DefSubclassProc(button, message, wparam, lparam);
+}
+
 void dispatch_pending() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -87,9 +95,8 @@ void probe_post_close_request(NativeHandle h) {
     PostMessageA(hwnd_of(h), WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
-// The system gives no keyboard input to a disabled window.
 void probe_post_key_click(NativeHandle h) {
-    if (!IsWindowEnabled(hwnd_of(h))) return;
+    SetWindowSubclass(hwnd_of(h), button_hook, 2, 0);
     PostMessageA(hwnd_of(h), WM_KEYDOWN, VK_SPACE, 0x00390001);
     PostMessageA(hwnd_of(h), WM_KEYUP, VK_SPACE, LPARAM(0xC0390001u));
 }
