@@ -30,6 +30,18 @@ stop_wine_server() {
     return 0
 }
 
+# The centres of the buttons in the main window's client area.
+COMPILE_AT="355 285" PLAY_AT="100 360" STOP_AT="270 360"
+
+# "enabled" or "disabled": how the button whose caption is centred at client point ($2, $3) of
+# window $1 looks now.  An enabled caption is drawn in black, a disabled one in grey.
+button_state() {
+    local darkest
+    darkest=$(import -window "$1" -crop "40x10+$(($2 - 20))+$(($3 - 5))" -colorspace Gray \
+        -format '%[fx:int(255*minima)]' info: 2>/dev/null)
+    if [ "${darkest:-255}" -lt 60 ]; then echo enabled; else echo disabled; fi
+}
+
 # Starts openbox and waits until it manages the screen; its pid goes to $wm.
 start_window_manager() {
     XDG_CACHE_HOME=$WORK/cache XDG_CONFIG_HOME=$WORK/config openbox --sm-disable \
