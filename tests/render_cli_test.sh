@@ -46,17 +46,86 @@ check "seeded noise repeats" cmp -s "$work/n1.wav" "$work/n2.wav"
 differs() { ! cmp -s "$1" "$2"; }
 check "unseeded noise differs" differs "$work/n3.wav" "$work/n4.wav"
 
-# Bad input: status 2, one line naming the option, no file.
-for bad in "--rate abc" "--rate -1" "--bits 12" "--style 9" "--style Square" "--frequency 1k" \
-    "--duration 513" "--duration nan" "--sweep inf" "--amplitude 2.5" "--seed x" "--bogus 1"; do
+# Valid spellings of the same values give the same bytes.
+while IFS='|' read -r one other; do
     # shellcheck disable=SC2086
-    st=$(status_of $bad -o "$work/bad.wav")
-    option=${bad%% *}
-    check "$bad: status 2 (got $st)" test "$st" = 2
-    check "$bad: one line" test "$(wc -l <"$work/err")" = 1
-    check "$bad: names $option" grep -q -- "$option" "$work/err"
-    check "$bad: no file" test ! -e "$work/bad.wav"
-done
+    "$render" $one -o "$work/g1.wav" && "$render" $other -o "$work/g2.wav"
+    check "$one equals $other" cmp -s "$work/g1.wav" "$work/g2.wav"
+done <<'SAME'
+--frequency 1e3|--frequency 1000
+--frequency .5|--frequency 0.5
+--style SAW|--style 1
+--channels 0|--channels 1
+--style=7 --seed=18446744073709551615|--style 7 --seed 18446744073709551615
+SAME
+
+# Bad input: status 2, one line naming the option, no file (the default output is tone.wav).
+while read -r bad; do
+    rm -rf "$work/bad" && mkdir "$work/bad"
+    eval "args=($bad)"
+    st=$(cd "$work/bad" && status_of "${args[@]}")
+    option=${args[0]%%=*}
+    grep -q -- "$option" "$work/err" && named=named || named="$option unnamed"
+    check "$bad: status 2, one line, $option named, no file" \
+        test "$st $(wc -l <"$work/err") $named $(ls -A "$work/bad")" = "2 1 named "
+done <<'BAD'
+--rate abc
+--rate -1
+--rate ''
+--rate ' 44100'
+--rate '44100 '
+--rate +44100
+--rate 0x10
+--rate 010
+--rate 1e3
+--rate 99999999999
+--bits 12
+--bits ''
+--bits ' 8'
+--bits 0x10
+--channels ''
+--channels -1
+--channels 0x2
+--channels 2147483648
+--amplitude 2.5
+--amplitude ''
+--amplitude ' 5'
+--amplitude 0x10
+--amplitude 2147483648
+--style 9
+--style Square
+--style ''
+--style ' 1'
+--style '1 '
+--style +1
+--style 0x1
+--style 01
+--frequency 1k
+--frequency ''
+--frequency ' 1'
+--frequency 0x10
+--frequency +1
+--frequency 1e99
+--duration 513
+--duration nan
+--duration -1
+--duration 0x1p3
+--duration '1 '
+--sweep inf
+--sweep ' 3'
+--fade-in=2
+--fade-out=
+--seed x
+--seed ''
+--seed -1
+--seed +5
+--seed 0x10
+--seed ' 5'
+--seed 18446744073709551616
+--seed 99999999999999999999999
+--output ''
+--bogus 1
+BAD
 
 # An output that cannot be written: status 1, a message, nothing left behind.
 mkdir "$work/ro"

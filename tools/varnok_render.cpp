@@ -7,8 +7,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,19 +96,19 @@ bool replace(const std::string& from, const std::string& to) {
 namespace {
 constexpr float MAX_DURATION = 512.0f;
 
+// Every value is kept as typed and read by the parsers below, which take plain decimal only.
 struct Options {
-    int32_t rate = 44100;
-    int32_t bits = 16;
-    int32_t channels = 1;
+    std::string rate = "44100";
+    std::string bits = "16";
+    std::string channels = "1";
     std::string style = "0";
     std::string frequency = "315";
     std::string duration = "1";
     std::string sweep = "0";
-    int32_t amplitude = 25;
+    std::string amplitude = "25";
     bool fade_in = false;
     bool fade_out = false;
-    uint64_t seed = 0;
-    bool seeded = false;
+    std::string seed;
     std::string output = "tone.wav";
 };
 
@@ -115,13 +117,56 @@ struct Options {
     std::exit(status);
 }
 
-// A real number as a 32-bit float, rounded once from its decimal text.
-float parse_real(const std::string& option, const std::string& text) {
-    errno = 0;
-    char* end = nullptr;
-    const float value = std::strtof(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(value))
-        fail(2, option + ": '" + text + "' is not a finite real number");
+bool all_digits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A whole number in plain decimal from `lowest` to `highest`: digits without leading zeros
+// (which C reads as octal), a '-' only where negative values are allowed, nothing else - no
+// spaces, no '+', no prefixes.  Returned as its magnitude and sign.
+struct Whole {
+    uint64_t magnitude;
+    bool negative;
+};
+Whole parse_whole(const std::string& option, const std::string& text, int64_t lowest,
+                  uint64_t highest) {
+    const bool negative = lowest < 0 && !text.empty() && text[0] == '-';
+    const std::string digits = text.substr(negative ? 1 : 0);
+    if (!all_digits(digits) || (digits[0] == '0' && digits.size() > 1))
+        fail(2, option + ": '" + text + "' is not a whole number in decimal" +
+                    (lowest < 0 ? "" : " (no sign)"));
+    const uint64_t limit = negative ? uint64_t(-(lowest + 1)) + 1 : highest;
+    uint64_t value = 0;
+    for (const char c : digits) {
+        const unsigned digit = unsigned(c - '0');
+        if (value > (limit - digit) / 10)
+            fail(2, option + ": '" + text + "' is out of range (" + std::to_string(lowest) +
+                        " to " + std::to_string(highest) + ")");
+        value = value * 10 + digit;
+    }
+    return {value, negative};
+}
+
+int32_t parse_int(const std::string& option, const std::string& text, bool negative_allowed) {
+    const Whole w = parse_whole(option, text, negative_allowed ? INT32_MIN : 0, INT32_MAX);
+    return w.negative ? int32_t(-int64_t(w.magnitude)) : int32_t(w.magnitude);
+}
+
+// A real number as a 32-bit float, rounded once from its decimal text: digits with an optional
+// point and exponent, a '-' only where negative values are allowed; no spaces, '+' or hex.
+float parse_real(const std::string& option, const std::string& text, bool negative_allowed) {
+    const size_t start = negative_allowed && !text.empty() && text[0] == '-' ? 1 : 0;
+    const size_t exponent = std::min(text.find_first_of("eE"), text.size());
+    const std::string mantissa = text.substr(start, exponent - start);
+    const size_t point = mantissa.find('.');
+    std::string digits = mantissa;
+    if (point != std::string::npos) digits.erase(point, 1);
+    std::string power = exponent < text.size() ? text.substr(exponent + 1) : "0";
+    if (!power.empty() && (power[0] == '-' || power[0] == '+')) power.erase(0, 1);
+    const float value = std::strtof(text.c_str(), nullptr);
+    if (!all_digits(digits) || !all_digits(power) || !std::isfinite(value))
+        fail(2, option + ": '" + text + "' is not a finite real number in decimal" +
+                    (negative_allowed ? "" : " (no sign)"));
     return value;
 }
 
@@ -135,18 +180,24 @@ bool same_ignoring_case(const std::string& a, const char* b) {
     return i == a.size() && b[i] == '\0';
 }
 
+// A style by name, or by its number as one digit.
 int32_t parse_style(const std::string& text) {
     for (int32_t i = 0; i < TONE_STYLE_COUNT; ++i)
         if (same_ignoring_case(text, TONE_STYLE_NAMES[i])) return i;
-    char* end = nullptr;
-    errno = 0;
-    const long n = std::strtol(text.c_str(), &end, 10);
-    if (!text.empty() && *end == '\0' && errno == 0 && n >= 0 && n < TONE_STYLE_COUNT)
-        return int32_t(n);
+    if (text.size() == 1 && text[0] >= '0' && text[0] < '0' + TONE_STYLE_COUNT)
+        return text[0] - '0';
     std::string names;
     for (const char* name : TONE_STYLE_NAMES)
         names += std::string(names.empty() ? "" : ", ") + name;
     fail(2, "--style: '" + text + "' is no style; use 0 to 8 or one of " + names);
+}
+
+// CLI11 reads --flag=value as true or false; these flags take no value at all.
+void refuse_flag_values(int argc, char** argv) {
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+        for (const std::string flag : {"--fade-in", "--fade-out"})
+            if (std::strncmp(argv[i], (flag + "=").c_str(), flag.size() + 1) == 0)
+                fail(2, flag + ": a flag, it takes no value");
 }
 
 bool write_all(FILE* file, const uint8_t* data, size_t size) {
@@ -178,21 +229,23 @@ int main(int argc, char** argv) {
     Options o;
     CLI::App app{"Renders one tone into a RIFF/WAVE file, byte for byte as the program makes it."};
     app.set_version_flag("--version", "varnok-render 1.3");
-    app.add_option("--rate", o.rate, "sample rate in Hz (snapped to 5512, 11025, 22050, 44100)");
-    app.add_option("--bits", o.bits, "8 or 16 bits per sample")->check(CLI::IsMember({8, 16}));
-    app.add_option("--channels", o.channels, "1 (mono) or 2 (stereo); other values snap");
+    app.add_option("--rate", o.rate, "sample rate in Hz (snapped to 5512, 11025, 22050, 44100)")
+        ->type_name("INT");
+    app.add_option("--bits", o.bits, "8 or 16 bits per sample")->type_name("INT:{8,16}");
+    app.add_option("--channels", o.channels, "1 (mono) or 2 (stereo); other values snap")
+        ->type_name("INT");
     app.add_option("--style", o.style, "0 to 8, or a style name such as \"Absolute Sine\"")
         ->type_name("STYLE");
     app.add_option("--frequency", o.frequency, "start frequency in Hz")->type_name("HZ");
     app.add_option("--duration", o.duration, "seconds, at most 512")->type_name("SECONDS");
     app.add_option("--sweep", o.sweep, "end frequency of a linear sweep in Hz, 0 for none")
         ->type_name("HZ");
-    app.add_option("--amplitude", o.amplitude, "percent of full scale");
+    app.add_option("--amplitude", o.amplitude, "percent of full scale")->type_name("INT");
     app.add_flag("--fade-in", o.fade_in, "fade in from silence");
     app.add_flag("--fade-out", o.fade_out, "fade out to silence");
-    app.add_option("--seed", o.seed, "seed of the white-noise generator")
-        ->each([&](const std::string&) { o.seeded = true; });
+    app.add_option("--seed", o.seed, "seed of the white-noise generator")->type_name("UINT");
     app.add_option("--output,-o", o.output, "file to write, - for standard output");
+    refuse_flag_values(argc, argv);
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
@@ -203,16 +256,21 @@ int main(int argc, char** argv) {
         fail(2, message);
     }
 
-    if (o.rate < 0) fail(2, "--rate: a sample rate cannot be negative");
+    const int32_t rate = parse_int("--rate", o.rate, false);
+    const int32_t bits = parse_int("--bits", o.bits, false);
+    if (bits != 8 && bits != 16) fail(2, "--bits: '" + o.bits + "' is neither 8 nor 16");
+    const int32_t channels = parse_int("--channels", o.channels, false);
+    const int32_t amplitude = parse_int("--amplitude", o.amplitude, true);
     const int32_t style = parse_style(o.style);
-    const float frequency = parse_real("--frequency", o.frequency);
-    const float duration = parse_real("--duration", o.duration);
-    const float sweep = parse_real("--sweep", o.sweep);
+    const float frequency = parse_real("--frequency", o.frequency, true);
+    const float duration = parse_real("--duration", o.duration, false);
+    const float sweep = parse_real("--sweep", o.sweep, true);
     if (duration > MAX_DURATION) fail(2, "--duration: at most 512 seconds");
-    if (o.seeded) random_seed(o.seed);
+    if (app.count("--seed")) random_seed(parse_whole("--seed", o.seed, 0, UINT64_MAX).magnitude);
+    if (o.output.empty()) fail(2, "--output: an empty name names no file");
 
-    set_sound_format(o.rate, o.bits == 8 ? 1 : 2, o.channels);
-    if (fill_tone(frequency, duration, o.amplitude, sweep, style, o.fade_in, o.fade_out) !=
+    set_sound_format(rate, bits == 8 ? 1 : 2, channels);
+    if (fill_tone(frequency, duration, amplitude, sweep, style, o.fade_in, o.fade_out) !=
         FillResult::filled)
         fail(1, "not enough memory for the image");
     write_file(o.output, prepare_wav_image(float(IMAGE_QUERY_ADDRESS)), wav_image_size());
