@@ -140,5 +140,67 @@ check "nothing left beside it" test -z "$(ls -A "$work/ro")"
 "$render" -o - >/dev/full 2>/dev/null
 check "/dev/full: status 1" test $? = 1
 
+# Targets that are no new file, each in a folder of its own, whose whole listing is checked.
+ref=$work/ref.wav
+"$render" -o "$ref"
+fresh() { d=$work/$1 && mkdir -p "$d"; }
+listing() { (cd "$d" && find . -mindepth 1 | sort | tr '\n' ' '); }
+
+# A FIFO is written through to its reader, never replaced.
+fresh fifo
+mkfifo "$d/p"
+cat "$d/p" >"$work/fifo.out" &
+reader=$!
+"$render" -o "$d/p"
+if [ -p "$d/p" ]; then wait $reader; else kill $reader; fi
+check "FIFO kept, its reader got the image" test -p "$d/p" -a "$(listing)" = "./p "
+check "FIFO carries the image" cmp -s "$ref" "$work/fifo.out"
+
+# Device nodes are written through; a full one fails without being replaced.
+if [ "$(id -u)" = 0 ]; then
+    fresh dev
+    mknod "$d/null" c 1 3 && mknod "$d/full" c 1 7
+    check "device node: status 0" test "$(status_of -o "$d/null")" = 0
+    check "full device: status 1" test "$(status_of -o "$d/full")" = 1
+    check "device nodes kept" test -c "$d/null" -a -c "$d/full" -a "$(listing)" = "./full ./null "
+fi
+
+# A symbolic link is followed and stays a link, also when its target is still to be made.
+fresh link
+mkdir "$d/sub"
+echo old >"$d/sub/t.wav"
+ln -s sub/t.wav "$d/l" && ln -s sub/new.wav "$d/dangling"
+"$render" -o "$d/l" && "$render" -o "$d/dangling"
+check "links kept" test -L "$d/l" -a -L "$d/dangling" -a \
+    "$(listing)" = "./dangling ./l ./sub ./sub/new.wav ./sub/t.wav "
+check "link target rewritten" cmp -s "$ref" "$d/sub/t.wav"
+check "dangling link's target made" cmp -s "$ref" "$d/sub/new.wav"
+
+# A new file's mode follows the umask; an existing file keeps its mode (and owner, as root).
+fresh mode
+(umask 022 && "$render" -o "$d/a.wav") && (umask 077 && "$render" -o "$d/b.wav")
+echo old >"$d/c.wav" && chmod 640 "$d/c.wav"
+[ "$(id -u)" = 0 ] && chown 65534:65534 "$d/c.wav"
+"$render" -o "$d/c.wav"
+check "modes 644, 600, 640 kept" test "$(stat -c %a "$d/a.wav" "$d/b.wav" "$d/c.wav" | xargs)" = "644 600 640"
+check "existing file rewritten" cmp -s "$ref" "$d/c.wav"
+if [ "$(id -u)" = 0 ]; then check "owner kept" test "$(stat -c %u:%g "$d/c.wav")" = 65534:65534; fi
+
+# Killed while writing, or stopped by the file size limit: the old file stays, nothing beside.
+fresh kill
+for sig in TERM INT HUP; do
+    echo old >"$d/big.wav"
+    env --default-signal=INT "$render" --duration 512 --rate 44100 --channels 2 -o "$d/big.wav" &
+    pid=$!
+    until [ -e /proc/$pid/fd/3 ] || ! kill -0 $pid 2>/dev/null; do sleep 0.005; done
+    kill -$sig $pid
+    wait $pid
+    check "SIG$sig while writing: old file intact, nothing beside" \
+        test "$(listing) $(cat "$d/big.wav")" = "./big.wav  old"
+done
+st=$(ulimit -f 10 && status_of -o "$d/big.wav")
+check "file size limit: status 1 (got $st), old file intact, nothing beside" \
+    test "$st $(listing) $(cat "$d/big.wav")" = "1 ./big.wav  old"
+
 echo "render_cli: $passed passed, $failed failed"
 [ "$failed" = 0 ]
