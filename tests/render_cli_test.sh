@@ -192,9 +192,11 @@ for sig in TERM INT HUP; do
     echo old >"$d/big.wav"
     env --default-signal=INT "$render" --duration 512 --rate 44100 --channels 2 -o "$d/big.wav" &
     pid=$!
-    until [ -e /proc/$pid/fd/3 ] || ! kill -0 $pid 2>/dev/null; do sleep 0.005; done
+    until find /proc/$pid/fd -lname "$d/*" 2>/dev/null | grep -q . || ! kill -0 $pid 2>/dev/null; do
+        sleep 0.005
+    done
     kill -$sig $pid
-    wait $pid
+    wait $pid 2>/dev/null
     check "SIG$sig while writing: old file intact, nothing beside" \
         test "$(listing) $(cat "$d/big.wav")" = "./big.wav  old"
 done
