@@ -1,7 +1,9 @@
 // Draws the logo both programs show in their splash window (a 470 x 330 picture with the
-// product's name over a drawn waveform) and the 32 x 32 program icon, each written as an 8-bit
+// maker's name over a drawn waveform: the same bytes go into both programs, so it names
+// neither of them) and the 32 x 32 program icon, each written as an 8-bit
 // RGB PNG without alpha; the icon also as a Windows icon file (24 bits per pixel).
 // Usage: make-logo LOGO.png ICON.png [ICON.ico]   (the same bytes on every run)
+//        make-logo --words                         (prints the words the logo shows)
 #include <png.h>
 
 #include <cmath>
@@ -13,6 +15,9 @@
 namespace {
 constexpr int LOGO_WIDTH = 470;
 constexpr int LOGO_HEIGHT = 330;
+
+// The maker's name, large, and two lines below the waveform.
+constexpr const char* LOGO_WORDS[] = {"HALVEX", "TONE GENERATORS", "FREE TONES"};
 
 struct Rgb {
     uint8_t r, g, b;
@@ -44,6 +49,7 @@ struct Glyph {
 constexpr Glyph FONT[] = {
     {'A', {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
     {'E', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F}},
+    {'F', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10}},
     {'G', {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}},
     {'H', {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
     {'K', {0x11, 0x12, 0x14, 0x18, 0x14, 0x12, 0x11}},
@@ -128,10 +134,10 @@ Canvas draw_logo() {
             c.blend(x, y, {120, 160, 220}, 0.12);
     wave(c, 190, 70, 5.5, 7, {40, 90, 160});
     wave(c, 190, 70, 5.5, 3, {140, 230, 255});
-    text(c, "VARNOK", c.width / 2 + 3, 43, 9, {10, 14, 40});
-    text(c, "VARNOK", c.width / 2, 40, 9, {255, 214, 90});
-    text(c, "TONE GENERATOR", c.width / 2, 268, 3, {220, 232, 255});
-    text(c, "HALVEX TONES", c.width / 2, 300, 2, {150, 175, 215});
+    text(c, LOGO_WORDS[0], c.width / 2 + 3, 43, 9, {10, 14, 40});
+    text(c, LOGO_WORDS[0], c.width / 2, 40, 9, {255, 214, 90});
+    text(c, LOGO_WORDS[1], c.width / 2, 268, 3, {220, 232, 255});
+    text(c, LOGO_WORDS[2], c.width / 2, 300, 2, {150, 175, 215});
     return c;
 }
 
@@ -213,6 +219,11 @@ bool write_ico(const char* path, const Canvas& canvas) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--words") == 0) {
+        for (const char* words : LOGO_WORDS)
+            std::printf("%s\n", words);
+        return 0;
+    }
     if (argc != 3 && argc != 4) {
         std::fprintf(stderr, "usage: make-logo LOGO.png ICON.png [ICON.ico]\n");
         return 2;
