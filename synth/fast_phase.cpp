@@ -1,5 +1,6 @@
 #include "synth/fast_phase.h"
 
+#include "synth/fast_clones.h"
 #include "synth/tone.h"
 
 #include <algorithm>
@@ -27,9 +28,7 @@ inline float step_value(uint32_t e, uint32_t count) {
     return float(count) * from_fields(e - 23, 0);
 }
 // The progression base, base + step, ... (every term exact: it lies inside one binade).
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__ELF__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+FAST_CLONES
 void emit_progression(float* out, float base, float step, int32_t count) {
     for (int32_t t = 0; t < count; ++t)
         out[t] = base + float(t) * step;

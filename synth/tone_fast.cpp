@@ -19,6 +19,7 @@
 // run once, on one thread, into a small ring of blocks that the other threads render (and,
 // for a sweep, fill with the steps ahead).  One core simply renders the blocks in order.
 #include "synth/conversions.h"
+#include "synth/fast_clones.h"
 #include "synth/fast_math.h"
 #include "synth/fast_phase.h"
 #include "synth/tone.h"
@@ -36,14 +37,6 @@
 #include <limits>
 #include <memory>
 #include <vector>
-
-// Wider vector units are chosen at run time where the toolchain can (ELF ifuncs); elsewhere
-// the baseline (SSE2 on x86) code is all there is.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__ELF__)
-#define FAST_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define FAST_CLONES
-#endif
 
 static_assert(std::endian::native == std::endian::little, "the image is written little-endian");
 

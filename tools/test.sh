@@ -1,7 +1,8 @@
 #!/bin/bash
 # Sets up the machine, builds, and runs every test: once in the normal build, once with
-# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows builds under Wine (32-bit
-# and 64-bit), whose varnok-render must write Linux's bytes.
+# AddressSanitizer and UndefinedBehaviorSanitizer, those without windows once more with
+# ThreadSanitizer, then the Windows builds under Wine (32-bit and 64-bit), whose varnok-render
+# must write Linux's bytes.
 set -eu
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -9,6 +10,10 @@ bash tools/build.sh build
 (cd build && ctest --output-on-failure -j2)
 bash tools/build.sh build-asan -DVARNOK_SANITIZE=ON -DVARNOK_BENCH=OFF
 (cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j2)
+# The renderer's threads under ThreadSanitizer (no windows: the synth, the toolkit core, the
+# renderer's command line).
+bash tools/build.sh build-tsan -DVARNOK_SANITIZE=thread -DVARNOK_DESKTOP=OFF -DVARNOK_BENCH=OFF
+(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j2)
 bash tools/build-windows.sh
 for tree in build-win32 build-win64; do
     (cd $tree && ctest --output-on-failure -j2)
