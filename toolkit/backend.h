@@ -99,6 +99,8 @@ struct AudioDriver {
     // Stops at once and frees the buffer.
     void (*buffer_release)(NativeHandle buffer);
     void (*close)();
+    // True while the buffer plays (false once a single play has reached its end).
+    bool (*playing)(NativeHandle buffer);
 };
 
 // The sound service over a driver: the sound_init of each driver library calls this.  Null

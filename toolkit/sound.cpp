@@ -49,6 +49,11 @@ int32_t sound_play(int32_t sound, int32_t flags, int32_t volume) {
     return driver->play(r->buffer, (flags & SOUND_PLAY_LOOP) != 0, volume) ? 1 : 0;
 }
 
+int32_t sound_playing(int32_t sound) {
+    SoundRecord* r = sounds.find(sound);
+    return r && driver && driver->playing(r->buffer) ? 1 : 0;
+}
+
 int32_t sound_exists(int32_t sound) {
     return sounds.find(sound) ? 1 : 0;
 }

@@ -130,6 +130,8 @@ constexpr int32_t SOUND_PLAY_LOOP = 1;
 // playback started.
 int32_t sound_play(int32_t sound, int32_t flags, int32_t volume);
 int32_t sound_exists(int32_t sound);
+// 1 while the sound plays, 0 once it has ended or been stopped, or when there is no such sound.
+int32_t sound_playing(int32_t sound);
 // Silences the sound at once and releases it.
 void sound_free(int32_t sound);
 // Frees every sound (static numbers ascending, then automatic ones oldest first), then the

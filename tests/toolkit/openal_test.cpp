@@ -197,7 +197,9 @@ TEST_F(OpenAlSound, PlayingAgainRestartsTheSound) {
     ASSERT_EQ(sound_play(s, 0, -1), 1);
     wait_ms(100);
     ASSERT_EQ(sound_play(s, 0, -1), 1);
+    EXPECT_EQ(sound_playing(s), 1);
     wait_ms(450);
+    EXPECT_EQ(sound_playing(s), 0);
     const Capture c = finish();
     const LoudRun run = loud_run(c);
     // Cut off after about 0.1 s and played whole again, never twice at once.

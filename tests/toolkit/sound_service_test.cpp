@@ -42,7 +42,11 @@ void fake_release(NativeHandle b) {
 void fake_close() {
     rec.log.push_back("close");
 }
-const AudioDriver fake = {fake_open, fake_create, fake_play, fake_release, fake_close};
+bool fake_playing(NativeHandle) {
+    return false;
+}
+const AudioDriver fake = {fake_open,    fake_create, fake_play,
+                          fake_release, fake_close,  fake_playing};
 
 class SoundService : public ::testing::Test {
   protected:

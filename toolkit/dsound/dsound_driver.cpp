@@ -147,7 +147,14 @@ void buffer_release(NativeHandle handle) {
     buffer->Release();
 }
 
-const AudioDriver dsound_driver = {open_device, buffer_create, play, buffer_release, close_device};
+bool playing(NativeHandle handle) {
+    DWORD status = 0;
+    return SUCCEEDED(reinterpret_cast<IDirectSoundBuffer*>(handle)->GetStatus(&status)) &&
+           (status & DSBSTATUS_PLAYING);
+}
+
+const AudioDriver dsound_driver = {open_device,    buffer_create, play,
+                                   buffer_release, close_device,  playing};
 
 } // namespace
 

@@ -146,7 +146,14 @@ void buffer_release(NativeHandle handle) {
     delete sound;
 }
 
-const AudioDriver openal_driver = {open_device, buffer_create, play, buffer_release, close_device};
+bool playing(NativeHandle handle) {
+    ALint state = AL_STOPPED;
+    alGetSourcei(reinterpret_cast<Sound*>(handle)->source, AL_SOURCE_STATE, &state);
+    return state == AL_PLAYING;
+}
+
+const AudioDriver openal_driver = {open_device,    buffer_create, play,
+                                   buffer_release, close_device,  playing};
 
 } // namespace
 
