@@ -6,7 +6,15 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <string>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -262,6 +270,34 @@ TEST(ImageReaders, DamagedFilesAreReadWithinTheirBounds) {
         }
     }
 }
+
+#if defined(__linux__)
+// Files whose headers claim far more pixels than they carry (a 69-byte PNG of 16384 x 16384
+// RGBA, and an icon holding it) are refused before a buffer for their pixels is made.  Each
+// decode runs in a child process whose address space may grow by only 256 MiB, so a reader
+// that sizes its buffer from the header (1 GiB here) dies there instead of failing cleanly.
+TEST(ImageReaders, RefuseImagesTooLargeBeforeAllocating) {
+    for (const char* name : {"image-bomb.png", "image-bomb.ico"}) {
+        std::ifstream in(std::string(VARNOK_FUZZ_REGRESSIONS) + "/" + name, std::ios::binary);
+        const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_FALSE(file.empty()) << name;
+        EXPECT_EXIT(
+            {
+                long pages = 0;
+                std::ifstream("/proc/self/statm") >> pages;
+                rlimit limit{};
+                getrlimit(RLIMIT_AS, &limit);
+                limit.rlim_cur =
+                    rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(256) << 20);
+                if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(2);
+                PixelImage img;
+                std::_Exit(image_decode(file.data(), file.size(), img) ? 1 : 0);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << name;
+    }
+}
+#endif
 
 // Image objects follow the numbering rules of every toolkit object.
 class ImageObjects : public ::testing::Test {
