@@ -33,7 +33,7 @@ bool decode_dib(const uint8_t* dib, size_t dib_size, size_t pixel_offset, bool i
         if (top_down || height % 2) return false;
         height /= 2;
     }
-    if (width > IMAGE_MAX_SIDE || height > IMAGE_MAX_SIDE) return false;
+    if (!image_size_allowed(width, height)) return false;
 
     size_t palette_offset = header + (compression == BI_BITFIELDS ? 12 : 0);
     if (bits == 8) {

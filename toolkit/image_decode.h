@@ -18,6 +18,19 @@ struct PixelImage {
 constexpr size_t PNG_MAX_READ_BYTES = 10'000'000;
 // The largest width or height any reader accepts.
 constexpr int32_t IMAGE_MAX_SIDE = 16384;
+// The most pixels any reader decodes.  The program shows only its own pictures, the largest
+// being the 470 x 330 logo (155,100 pixels; the icon is 32 x 32).  2048 x 2048 leaves room for
+// pictures 27 times that size, and holds the decoded buffer to 16 MiB as RGBA, whereas a header
+// of a few bytes can claim 16384 x 16384 (1 GiB) over almost no data.
+constexpr int64_t IMAGE_MAX_PIXELS = int64_t(2048) * 2048;
+
+// Whether a reader may decode an image of width x height: each side from 1 to IMAGE_MAX_SIDE
+// and at most IMAGE_MAX_PIXELS in all.  Every reader asks this of the size a file claims
+// before it makes the buffer for its pixels.
+constexpr bool image_size_allowed(int64_t width, int64_t height) {
+    return width >= 1 && height >= 1 && width <= IMAGE_MAX_SIDE && height <= IMAGE_MAX_SIDE &&
+           width * height <= IMAGE_MAX_PIXELS;
+}
 
 // Each reader reads no byte outside data[0, size) and returns false (leaving out empty) when
 // the data is not a file of its kind or is damaged.

@@ -48,6 +48,8 @@ bool decode(PngJob* job) {
     png_set_read_fn(png, job, read_from_memory);
     png_set_user_limits(png, IMAGE_MAX_SIDE, IMAGE_MAX_SIDE);
     png_read_info(png, info);
+    if (!image_size_allowed(png_get_image_width(png, info), png_get_image_height(png, info)))
+        png_error(png, "too many pixels");
 
     const int bit_depth = png_get_bit_depth(png, info);
     const int colour = png_get_color_type(png, info);
