@@ -8,6 +8,7 @@ packages=(
     libpng-dev qt6-base-dev libopenal-dev fonts-dejavu-core
     xvfb xauth xdotool openbox x11-utils imagemagick sox
     hyperfine time dpkg-dev desktop-file-utils
+    clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,8 +1,8 @@
 #!/bin/bash
 # Sets up the machine, builds, and runs every test: once in the normal build, once with
 # AddressSanitizer and UndefinedBehaviorSanitizer, those without windows once more with
-# ThreadSanitizer, then the Windows builds under Wine (32-bit and 64-bit), whose varnok-render
-# must write Linux's bytes.
+# ThreadSanitizer, then the fuzzers for a minute each, then the Windows builds under Wine
+# (32-bit and 64-bit), whose varnok-render must write Linux's bytes.
 set -eu
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -14,6 +14,7 @@ bash tools/build.sh build-asan -DVARNOK_SANITIZE=ON -DVARNOK_BENCH=OFF
 # renderer's command line).
 bash tools/build.sh build-tsan -DVARNOK_SANITIZE=thread -DVARNOK_DESKTOP=OFF -DVARNOK_BENCH=OFF
 (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j2)
+bash tools/fuzz.sh 60
 bash tools/build-windows.sh
 for tree in build-win32 build-win64; do
     (cd $tree && ctest --output-on-failure -j2)
