@@ -31,8 +31,11 @@ void buffer_release(NativeHandle buffer) {
     delete reinterpret_cast<Buffer*>(buffer);
 }
 void close() {}
+bool playing(NativeHandle) {
+    return false;
+}
 
-const AudioDriver recorder = {open, buffer_create, play, buffer_release, close};
+const AudioDriver recorder = {open, buffer_create, play, buffer_release, close, playing};
 
 } // namespace
 
