@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,10 +24,10 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
-#include <csignal>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -44,8 +45,24 @@ FILE* as_file(int fd) {
     return file;
 }
 
+// Set when the user asks to stop (Ctrl-C) while a tone plays.
+volatile std::sig_atomic_t interrupted = 0;
+
 #if defined(_WIN32)
 void prepare() {}
+
+BOOL WINAPI on_console_control(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    interrupted = 1;
+    return TRUE;
+}
+void catch_interrupt() {
+    SetConsoleCtrlHandler(on_console_control, TRUE);
+}
+
+void pause_ms(int milliseconds) {
+    Sleep(DWORD(milliseconds));
+}
 
 // The C runtime's text mode would write every 0x0A byte of the image as 0x0D 0x0A.
 void binary_stdout() {
@@ -135,6 +152,21 @@ void prepare() {
 }
 
 void binary_stdout() {}
+
+extern "C" void on_interrupt(int) {
+    interrupted = 1;
+}
+void catch_interrupt() {
+    struct sigaction action = {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+void pause_ms(int milliseconds) {
+    const timespec pause = {milliseconds / 1000, long(milliseconds % 1000) * 1000000L};
+    nanosleep(&pause, nullptr);
+}
 
 // The new image goes to a file beside the target that has no name while it is written:
 // O_TMPFILE makes one that vanishes with the process however it ends (a kill, SIGKILL
@@ -322,6 +354,7 @@ struct Options {
     std::string amplitude = "25";
     bool fade_in = false;
     bool fade_out = false;
+    bool play = false;
     std::string seed;
     std::string output = "tone.wav";
 };
@@ -409,9 +442,31 @@ int32_t parse_style(const std::string& text) {
 // CLI11 reads --flag=value as true or false; these flags take no value at all.
 void refuse_flag_values(int argc, char** argv) {
     for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
-        for (const std::string flag : {"--fade-in", "--fade-out"})
+        for (const std::string flag : {"--fade-in", "--fade-out", "--play"})
             if (std::strncmp(argv[i], (flag + "=").c_str(), flag.size() + 1) == 0)
                 fail(2, flag + ": a flag, it takes no value");
+}
+
+// What the sound device may still hold of a tone's end when its source has played the last
+// sample.
+constexpr int DEVICE_TAIL_MS = 200;
+
+// Plays the image on the default sound device and returns once it has been heard to the end;
+// Ctrl-C silences it at once and ends the program with status 130.
+void play_image(const uint8_t* image) {
+    if (!sound_init()) fail(1, "no sound device to play on");
+    const int32_t sound = int32_t(sound_load_wav_memory(AUTO_NUMBER, image));
+    platform::catch_interrupt();
+    if (!sound || !sound_play(sound, 0, -1)) {
+        sound_shutdown();
+        fail(1, "the sound device cannot play this tone");
+    }
+    while (sound_playing(sound) && !platform::interrupted)
+        platform::pause_ms(10);
+    for (int waited = 0; waited < DEVICE_TAIL_MS && !platform::interrupted; waited += 10)
+        platform::pause_ms(10);
+    sound_shutdown();
+    if (platform::interrupted) std::exit(130);
 }
 
 bool write_all(FILE* file, const uint8_t* data, size_t size) {
@@ -456,7 +511,10 @@ int main(int argc, char** argv) {
     app.add_flag("--fade-in", o.fade_in, "fade in from silence");
     app.add_flag("--fade-out", o.fade_out, "fade out to silence");
     app.add_option("--seed", o.seed, "seed of the white-noise generator")->type_name("UINT");
-    app.add_option("--output,-o", o.output, "file to write, - for standard output");
+    app.add_option("--output,-o", o.output,
+                   "file to write, - for standard output (default tone.wav; none with --play)");
+    app.add_flag("--play", o.play,
+                 "play the tone on the default sound device to its end (Ctrl-C stops it)");
     refuse_flag_values(argc, argv);
     try {
         app.parse(argc, argv);
@@ -485,6 +543,8 @@ int main(int argc, char** argv) {
     if (fill_tone(frequency, duration, amplitude, sweep, style, o.fade_in, o.fade_out) !=
         FillResult::filled)
         fail(1, "not enough memory for the image");
-    write_file(o.output, prepare_wav_image(float(IMAGE_QUERY_ADDRESS)), wav_image_size());
+    const uint8_t* image = prepare_wav_image(float(IMAGE_QUERY_ADDRESS));
+    if (!o.play || app.count("--output")) write_file(o.output, image, wav_image_size());
+    if (o.play) play_image(image);
     return 0;
 }

@@ -346,19 +346,6 @@ HWND win32_make_child(HWND parent, const ControlRequest& r, const char* cls, con
     return child;
 }
 
-bool win32_register_class(const char* name, WNDPROC procedure, HBRUSH background) {
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hIcon = LoadIconA(wc.hInstance, MAKEINTRESOURCEA(1));
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.hbrBackground = background;
-    wc.lpszClassName = name;
-    return RegisterClassExA(&wc) != 0;
-}
-
 void toolkit_init() {
     instance = GetModuleHandleA(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
