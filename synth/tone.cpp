@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 const char* const TONE_STYLE_NAMES[TONE_STYLE_COUNT] = {
     "Sine",        "Saw",        "Absolute Sine",   "SquareWave",
@@ -27,16 +28,11 @@ float fit_cycles(float frequency, float duration) {
 }
 } // namespace
 
-uint8_t* tone_setup(ToneSetup* setup, float frequency, float duration, int32_t amplitude,
-                    float sweep, int32_t style, int32_t fade_in, int32_t fade_out) {
-    ToneSetup& t = *setup;
-    t = ToneSetup{};
-    // NaN counts as too short, like any duration below the minimum.
-    if (!(duration >= MIN_DURATION_SECONDS)) duration = MIN_DURATION_SECONDS;
-    prepare_wav_image(duration);
-    uint8_t* image = prepare_wav_image(float(IMAGE_QUERY_ADDRESS));
-    if (!image) return nullptr;
-
+namespace {
+// Works the tone out from the header of its image (its format fields set), whose
+// block is block_size bytes, and writes the data size into the header.
+void plan_tone(ToneSetup& t, uint8_t* image, size_t block_size, float frequency, float duration,
+               int32_t amplitude, float sweep, int32_t style, int32_t fade_in, int32_t fade_out) {
     t.style = style;
     t.channels = le_i16(image + WAV_CHANNELS_OFFSET);
     t.rate = int32_t(le_u32(image + WAV_RATE_OFFSET));
@@ -60,7 +56,7 @@ uint8_t* tone_setup(ToneSetup* setup, float frequency, float duration, int32_t a
     // count the image was prepared with, or end inside a frame: the size written is never
     // more than the block holds after the header, and always whole frames.  Whole-second
     // durations are untouched by either rule.
-    const int64_t area = int64_t(wav_image_size()) - int64_t(WAV_HEADER_SIZE);
+    const int64_t area = int64_t(block_size) - int64_t(WAV_HEADER_SIZE);
     const double product = double(duration) * t.rate * t.width * t.channels;
     int64_t data = std::isfinite(product) ? int64_t(std::nearbyint(product)) : area;
     if (data & 1) ++data;
@@ -99,7 +95,33 @@ uint8_t* tone_setup(ToneSetup* setup, float frequency, float duration, int32_t a
     default:
         break;
     }
+}
+} // namespace
+
+uint8_t* tone_setup(ToneSetup* setup, float frequency, float duration, int32_t amplitude,
+                    float sweep, int32_t style, int32_t fade_in, int32_t fade_out) {
+    *setup = ToneSetup{};
+    // NaN counts as too short, like any duration below the minimum.
+    if (!(duration >= MIN_DURATION_SECONDS)) duration = MIN_DURATION_SECONDS;
+    prepare_wav_image(duration);
+    uint8_t* image = prepare_wav_image(float(IMAGE_QUERY_ADDRESS));
+    if (!image) return nullptr;
+    plan_tone(*setup, image, wav_image_size(), frequency, duration, amplitude, sweep, style,
+              fade_in, fade_out);
     return image;
+}
+
+bool tone_plan(ToneSetup* setup, uint8_t* header, size_t* image_size, float frequency,
+               float duration, int32_t amplitude, float sweep, int32_t style, int32_t fade_in,
+               int32_t fade_out) {
+    *setup = ToneSetup{};
+    if (!(duration >= MIN_DURATION_SECONDS)) duration = MIN_DURATION_SECONDS;
+    if (!plan_wav_image(duration, image_size)) return false;
+    std::memcpy(header, wav_header_template(), WAV_HEADER_SIZE);
+    le_write_u32(header + WAV_DATA_SIZE_OFFSET, 0);
+    plan_tone(*setup, header, *image_size, frequency, duration, amplitude, sweep, style, fade_in,
+              fade_out);
+    return true;
 }
 
 FillResult fill_tone(float frequency, float duration, int32_t amplitude, float sweep, int32_t style,

@@ -68,7 +68,19 @@ int32_t render_tone(int32_t sound_id, float frequency, float duration, int32_t a
 // data size.
 uint8_t* tone_setup(ToneSetup* setup, float frequency, float duration, int32_t amplitude,
                     float sweep, int32_t style, int32_t fade_in, int32_t fade_out);
+// The same work for a tone that is written out as it is made rather than held: fills *setup
+// and the 44-byte header (data size included) for an image of *image_size bytes in the current
+// sound format, without making the image; false when no such image can be described.
+bool tone_plan(ToneSetup* setup, uint8_t* header, size_t* image_size, float frequency,
+               float duration, int32_t amplitude, float sweep, int32_t style, int32_t fade_in,
+               int32_t fade_out);
 // The straightforward loop, one frame after the other: the definition of every sample.
 void write_frames_reference(const ToneSetup& setup, uint8_t* data);
 // The same bytes, as fast as the machine allows.
 void write_frames(const ToneSetup& setup, uint8_t* data);
+
+// The same bytes again, handed in order to `write` (on any one thread at a time) a piece at a
+// time instead of into an image: whole frames, at most a few hundred KiB a piece.  Stops when
+// write answers false and then answers false itself.
+using FrameWriter = bool (*)(void* context, const uint8_t* bytes, size_t size);
+bool stream_frames(const ToneSetup& setup, FrameWriter write, void* context);

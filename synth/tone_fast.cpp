@@ -506,9 +506,114 @@ void advance(const Tone& tone, int64_t first, int32_t n, ChainState& st, float* 
     }
 }
 
+// Every wait for another thread polls: a short spin, then the processor is offered to others.
+// No thread ever sleeps on a wake-up that could be missed.
+void back_off(int32_t& spins) {
+    if (++spins < 64) {
+#if defined(__SSE2__)
+        _mm_pause();
+#endif
+    } else {
+        worker_yield();
+    }
+}
+
+// Where finished blocks go: the image's data, or a ring of chunks that are written out in
+// order as each is complete (a stream).  A stream's blocks wait for their place in the ring,
+// and whichever thread finds the oldest chunks complete writes them, one thread at a time.
+class Destination {
+  public:
+    // The whole data, block b at b x BLOCK frames.
+    Destination(const ToneSetup& t, uint8_t* data) : t_(t), data_(data) {}
+    // A stream to `write`.
+    Destination(const ToneSetup& t, int64_t blocks, FrameWriter write, void* context)
+        : t_(t), blocks_(blocks), write_(write), context_(context),
+          ring_(new uint8_t[size_t(RING_CHUNKS) * CHUNK_BLOCKS * BLOCK * t.block_align]) {
+        data_ = ring_.get();
+        for (auto& d : done_)
+            d.store(0, std::memory_order_relaxed);
+    }
+
+    bool streams() const { return write_ != nullptr; }
+    bool failed() const { return failed_.load(std::memory_order_relaxed); }
+
+    // Where block b goes; for a stream, once there is room for it (nullptr when the stream
+    // has failed).
+    uint8_t* place(int64_t b) {
+        if (!streams()) return data_ + b * BLOCK * t_.block_align;
+        int32_t spins = 0;
+        while (b >= written_.load(std::memory_order_acquire) + RING_BLOCKS) {
+            if (failed()) return nullptr;
+            if (!flush()) back_off(spins);
+        }
+        return data_ + (b % RING_BLOCKS) * BLOCK * t_.block_align;
+    }
+
+    // Block b is in its place.
+    void placed(int64_t b) {
+        if (!streams()) return;
+        done_[(b / CHUNK_BLOCKS) % RING_CHUNKS].fetch_add(1, std::memory_order_release);
+        flush();
+    }
+
+    // Writes whatever complete chunks are next, unless another thread is at it; true when it
+    // wrote any.  After the last block, finish() writes the rest.
+    bool flush() {
+        bool wrote = false;
+        while (!failed() && !flushing_.exchange(true, std::memory_order_acquire)) {
+            bool more = false;
+            while (!failed() && written_.load(std::memory_order_relaxed) < blocks_) {
+                const int64_t first = written_.load(std::memory_order_relaxed);
+                const int64_t chunk = first / CHUNK_BLOCKS;
+                const int32_t in_chunk = int32_t(std::min<int64_t>(CHUNK_BLOCKS, blocks_ - first));
+                std::atomic<int32_t>& done = done_[chunk % RING_CHUNKS];
+                if (done.load(std::memory_order_acquire) < in_chunk) break;
+                const int64_t frames =
+                    std::min<int64_t>(t_.frames - first * BLOCK, int64_t(in_chunk) * BLOCK);
+                if (!write_(context_, data_ + (first % RING_BLOCKS) * BLOCK * t_.block_align,
+                            size_t(frames) * size_t(t_.block_align)))
+                    failed_.store(true, std::memory_order_relaxed);
+                done.store(0, std::memory_order_relaxed);
+                written_.store(first + in_chunk, std::memory_order_release);
+                wrote = more = true;
+            }
+            flushing_.store(false, std::memory_order_release);
+            // A chunk completed while this thread held the flush is written on the next pass.
+            if (!more) break;
+        }
+        return wrote;
+    }
+
+    // Waits until every block is written; false when a write failed.
+    bool finish() {
+        int32_t spins = 0;
+        while (!failed() && written_.load(std::memory_order_acquire) < blocks_)
+            if (!flush()) back_off(spins);
+        return !failed();
+    }
+
+  private:
+    // 32 blocks of stereo 16-bit frames are 256 KiB a write; a ring of four lets the
+    // renderers run a chunk or more ahead of the write in progress.
+    static constexpr int64_t CHUNK_BLOCKS = 32;
+    static constexpr int32_t RING_CHUNKS = 4;
+    static constexpr int64_t RING_BLOCKS = CHUNK_BLOCKS * RING_CHUNKS;
+
+    const ToneSetup& t_;
+    uint8_t* data_ = nullptr;
+    int64_t blocks_ = 0;
+    FrameWriter write_ = nullptr;
+    void* context_ = nullptr;
+    std::unique_ptr<uint8_t[]> ring_;
+    alignas(64) std::atomic<int64_t> written_{0};
+    alignas(64) std::atomic<bool> flushing_{false};
+    std::atomic<bool> failed_{false};
+    alignas(64) std::atomic<int32_t> done_[RING_CHUNKS];
+};
+
 // Turns the chain values of frames first .. first + n - 1 (their phases, or their noise
-// draws) into samples, fades them and writes them.
-void shape_block(const ToneSetup& t, uint8_t* data, int64_t first, int32_t n, const float* phase,
+// draws) into samples, fades them and writes them to their place.
+void shape_block(const ToneSetup& t, Destination& dst, int64_t first, int32_t n, const float* phase,
                  const int32_t* noise) {
     alignas(64) int16_t s[BLOCK];
     const double p = t.peak;
@@ -545,47 +650,40 @@ void shape_block(const ToneSetup& t, uint8_t* data, int64_t first, int32_t n, co
         break;
     }
     envelope_block(s, n, first, t.frames, t.envelope);
-    uint8_t* out = data + first * t.block_align;
-    if (t.block_align <= 4) {
+    const int64_t block = first / BLOCK;
+    uint8_t* out = dst.place(block);
+    if (!out) return;
+    if (dst.streams()) {
+        write_block(s, n, t.width, t.channels, out);
+    } else if (t.block_align <= 4) {
         alignas(64) uint8_t frames[4 * BLOCK];
         write_block(s, n, t.width, t.channels, frames);
         stream_copy(out, frames, size_t(n) * size_t(t.block_align));
     } else {
         write_block(s, n, t.width, t.channels, out);
     }
+    dst.placed(block);
 }
 
-void render_block(const Tone& tone, uint8_t* data, int64_t first, int32_t n, ChainState& st) {
+void render_block(const Tone& tone, Destination& dst, int64_t first, int32_t n, ChainState& st) {
     alignas(64) float phase[BLOCK];
     alignas(64) int32_t noise[BLOCK];
     advance(tone, first, n, st, phase, noise);
-    shape_block(tone.t, data, first, n, phase, noise);
+    shape_block(tone.t, dst, first, n, phase, noise);
 }
 
 int32_t block_frames(const ToneSetup& t, int64_t block) {
     return int32_t(std::min<int64_t>(BLOCK, t.frames - block * BLOCK));
 }
 
-void render_serial(const Tone& tone, uint8_t* data, int64_t blocks, ChainState& st) {
-    for (int64_t b = 0; b < blocks; ++b)
-        render_block(tone, data, b * BLOCK, block_frames(tone.t, b), st);
+void render_serial(const Tone& tone, Destination& dst, int64_t blocks, ChainState& st) {
+    for (int64_t b = 0; b < blocks && !dst.failed(); ++b)
+        render_block(tone, dst, b * BLOCK, block_frames(tone.t, b), st);
 }
 
 // Tones shorter than this are not worth a thread.
 constexpr int64_t MIN_PARALLEL_BLOCKS = 16;
 constexpr unsigned MAX_THREADS = 8;
-
-// Every wait for another thread polls: a short spin, then the processor is offered to others.
-// No thread ever sleeps on a wake-up that could be missed.
-void back_off(int32_t& spins) {
-    if (++spins < 64) {
-#if defined(__SSE2__)
-        _mm_pause();
-#endif
-    } else {
-        worker_yield();
-    }
-}
 
 // Runs job(k) on the calling thread (k = 0) and on up to threads - 1 helpers (k = 1, 2, ...);
 // every job shares out whatever is left, so it does not matter how many helpers start.
@@ -595,7 +693,7 @@ template <class Job> void run_jobs(unsigned threads, Job& job) {
         &job);
 }
 
-void render_parallel(const Tone& tone, uint8_t* data, int64_t blocks, unsigned threads,
+void render_parallel(const Tone& tone, Destination& dst, int64_t blocks, unsigned threads,
                      ChainState& st) {
     const ToneSetup& t = tone.t;
     std::vector<ChainState> starts(static_cast<size_t>(blocks));
@@ -616,12 +714,12 @@ void render_parallel(const Tone& tone, uint8_t* data, int64_t blocks, unsigned t
     auto work = [&] {
         for (;;) {
             const int64_t b = next.fetch_add(1, std::memory_order_relaxed);
-            if (b >= blocks) return;
+            if (b >= blocks || dst.failed()) return;
             int32_t spins = 0;
             while (published.load(std::memory_order_acquire) <= b)
                 back_off(spins);
             ChainState chain = starts[size_t(b)];
-            render_block(tone, data, b * BLOCK, block_frames(t, b), chain);
+            render_block(tone, dst, b * BLOCK, block_frames(t, b), chain);
         }
     };
     auto job = [&](unsigned k) {
@@ -656,7 +754,7 @@ struct ChainRing {
     alignas(64) Slot slots[RING_SLOTS];
 };
 
-void render_ring(const Tone& tone, uint8_t* data, int32_t blocks, unsigned threads,
+void render_ring(const Tone& tone, Destination& dst, int32_t blocks, unsigned threads,
                  ChainState& st) {
     const ToneSetup& t = tone.t;
     const bool sweep = t.sweep && uses_phase(t.style);
@@ -672,8 +770,7 @@ void render_ring(const Tone& tone, uint8_t* data, int32_t blocks, unsigned threa
         while (b < blocks && b < ring->produced.load(std::memory_order_acquire)) {
             if (ring->claimed.compare_exchange_weak(b, b + 1, std::memory_order_relaxed)) {
                 ChainRing::Slot& slot = ring->slots[b % RING_SLOTS];
-                shape_block(t, data, int64_t(b) * BLOCK, block_frames(t, b), slot.phase,
-                            slot.noise);
+                shape_block(t, dst, int64_t(b) * BLOCK, block_frames(t, b), slot.phase, slot.noise);
                 ring->free_from[b % RING_SLOTS].store(b + RING_SLOTS, std::memory_order_release);
                 return true;
             }
@@ -738,11 +835,10 @@ void render_ring(const Tone& tone, uint8_t* data, int32_t blocks, unsigned threa
     };
     run_jobs(threads, job);
 }
-} // namespace
 
-void write_frames(const ToneSetup& t, uint8_t* data) {
+// Renders every block to the destination, on as many threads as are worth it.
+void render(const ToneSetup& t, Destination& dst) {
     RandomState& generator = random_process_state();
-    if (t.frames <= 0) return;
     ChainState st{t.phase, generator};
     const int64_t blocks = (t.frames + BLOCK - 1) / BLOCK;
     const Tone tone{t, SteadyPhase(t.dphi)};
@@ -751,14 +847,28 @@ void write_frames(const ToneSetup& t, uint8_t* data) {
     if (threads >= 2 && blocks >= MIN_PARALLEL_BLOCKS) {
         try {
             if (t.style == STYLE_WHITE_NOISE || (t.sweep && uses_phase(t.style)))
-                render_ring(tone, data, int32_t(blocks), threads, st);
+                render_ring(tone, dst, int32_t(blocks), threads, st);
             else
-                render_parallel(tone, data, blocks, threads, st);
+                render_parallel(tone, dst, blocks, threads, st);
             done = true;
         } catch (...) {
             // No memory for the block starts: nothing is written yet, render on this thread.
         }
     }
-    if (!done) render_serial(tone, data, blocks, st);
+    if (!done) render_serial(tone, dst, blocks, st);
     if (t.style == STYLE_WHITE_NOISE) generator = st.noise;
+}
+} // namespace
+
+void write_frames(const ToneSetup& t, uint8_t* data) {
+    if (t.frames <= 0) return;
+    Destination dst(t, data);
+    render(t, dst);
+}
+
+bool stream_frames(const ToneSetup& t, FrameWriter write, void* context) {
+    if (t.frames <= 0) return true;
+    Destination dst(t, (t.frames + BLOCK - 1) / BLOCK, write, context);
+    render(t, dst);
+    return dst.finish();
 }

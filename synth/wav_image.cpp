@@ -18,13 +18,9 @@ size_t image_size = 0;
 constexpr double MAX_BLOCK_BYTES = 4294967295.0;
 } // namespace
 
-uint8_t* prepare_wav_image(float duration_or_query) {
-    if (!(duration_or_query >= 0.0f)) {
-        if (std::isnan(duration_or_query)) return nullptr;
-        return std::nearbyint(double(duration_or_query)) == IMAGE_QUERY_ADDRESS ? image : nullptr;
-    }
-    float d = duration_or_query;
-    if (d < MIN_DURATION_SECONDS) d = MIN_DURATION_SECONDS;
+bool plan_wav_image(float duration, size_t* block_size) {
+    float d = duration;
+    if (!(d >= MIN_DURATION_SECONDS)) d = MIN_DURATION_SECONDS;
 
     const int32_t rate = set_sound_format(FORMAT_QUERY_RATE, 0, 0);
     const int32_t width = set_sound_format(FORMAT_QUERY_BYTES, 0, 0);
@@ -49,12 +45,22 @@ uint8_t* prepare_wav_image(float duration_or_query) {
     le_write_u16(header_template + 32, block_align);
     le_write_u16(header_template + 34, bits);
     le_write_u32(header_template + 40, data_size);
+    *block_size = fits ? size_t(riff_size) + 8 : 0;
+    return fits;
+}
 
+uint8_t* prepare_wav_image(float duration_or_query) {
+    if (!(duration_or_query >= 0.0f)) {
+        if (std::isnan(duration_or_query)) return nullptr;
+        return std::nearbyint(double(duration_or_query)) == IMAGE_QUERY_ADDRESS ? image : nullptr;
+    }
+    size_t size = 0;
+    const bool fits = plan_wav_image(duration_or_query, &size);
     memory_free(image);
     image = nullptr;
     image_size = 0;
     if (!fits) return nullptr;
-    const size_t size = size_t(riff_size) + 8;
+    const int32_t width = set_sound_format(FORMAT_QUERY_BYTES, 0, 0);
     image = static_cast<uint8_t*>(memory_alloc(size));
     if (!image) return nullptr;
     image_size = size;

@@ -24,6 +24,11 @@ constexpr size_t WAV_DATA_SIZE_OFFSET = 40;
 // answers the current image (nullptr if none) and anything else nullptr.
 uint8_t* prepare_wav_image(float duration_or_query);
 
+// What prepare_wav_image(duration) would make, without making it: the header, written to the
+// template as prepare_wav_image does, and the size of the block; false when no block of that
+// size can be described (a duration that is negative or NaN counts as the minimum).
+bool plan_wav_image(float duration, size_t* block_size);
+
 // The size in bytes of the current image's block (header, data and pad byte), 0 if none.
 size_t wav_image_size();
 

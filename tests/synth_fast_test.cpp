@@ -6,6 +6,7 @@
 #include "synth/fast_phase.h"
 #include "synth/sound_format.h"
 #include "synth/tone.h"
+#include "synth/wav_image.h"
 #include "toolkit/random_state.h"
 #include "toolkit/toolkit.h"
 
@@ -38,16 +39,23 @@ bool same_state(const RandomState& a, const RandomState& b) {
     return std::memcmp(a.s, b.s, sizeof a.s) == 0;
 }
 
-// Renders the case with both paths from the same generator state and compares the data and
-// the state each leaves behind.
+// Renders the case with the reference loop, the fast path into an image and the fast path as
+// a stream (whose plan must give the image's header and size), all from the same generator
+// state, and compares the data and the state each leaves behind.
 void expect_same(const Case& c, uint64_t seed = 7) {
     set_sound_format(c.rate, c.bytes, c.channels);
-    ToneSetup setup;
-    ASSERT_NE(tone_setup(&setup, c.frequency, c.duration, c.amplitude, c.sweep, c.style, c.fade_in,
-                         c.fade_out),
-              nullptr);
+    ToneSetup setup, planned;
+    const uint8_t* image = tone_setup(&setup, c.frequency, c.duration, c.amplitude, c.sweep,
+                                      c.style, c.fade_in, c.fade_out);
+    ASSERT_NE(image, nullptr);
+    uint8_t header[44];
+    size_t image_size = 0;
+    ASSERT_TRUE(tone_plan(&planned, header, &image_size, c.frequency, c.duration, c.amplitude,
+                          c.sweep, c.style, c.fade_in, c.fade_out));
+    EXPECT_EQ(std::memcmp(header, image, 44), 0) << describe(c);
+    EXPECT_EQ(image_size, wav_image_size()) << describe(c);
     const size_t size = size_t(setup.frames * setup.block_align);
-    std::vector<uint8_t> reference(size), fast(size, 0xA5);
+    std::vector<uint8_t> reference(size), fast(size, 0xA5), streamed;
 
     random_seed(seed);
     write_frames_reference(setup, reference.data());
@@ -55,13 +63,26 @@ void expect_same(const Case& c, uint64_t seed = 7) {
     random_seed(seed);
     write_frames(setup, fast.data());
     const RandomState after_fast = random_process_state();
+    random_seed(seed);
+    const auto append = [](void* to, const uint8_t* bytes, size_t n) {
+        auto& out = *static_cast<std::vector<uint8_t>*>(to);
+        out.insert(out.end(), bytes, bytes + n);
+        return true;
+    };
+    EXPECT_TRUE(stream_frames(planned, append, &streamed));
+    const RandomState after_stream = random_process_state();
 
-    size_t first = 0;
-    while (first < size && reference[first] == fast[first])
-        ++first;
-    EXPECT_EQ(first, size) << describe(c) << ": first difference at frame "
-                           << first / size_t(setup.block_align) << " of " << setup.frames;
+    for (const auto* made : {&fast, &streamed}) {
+        size_t first = 0;
+        while (first < size && first < made->size() && reference[first] == (*made)[first])
+            ++first;
+        EXPECT_EQ(first, size) << describe(c) << (made == &fast ? ", image" : ", stream")
+                               << ": first difference at frame "
+                               << first / size_t(setup.block_align) << " of " << setup.frames;
+    }
+    EXPECT_EQ(streamed.size(), size) << describe(c);
     EXPECT_TRUE(same_state(after_reference, after_fast)) << describe(c);
+    EXPECT_TRUE(same_state(after_reference, after_stream)) << describe(c);
 }
 
 // A small deterministic generator for picking test parameters.
@@ -130,6 +151,23 @@ TEST(FastRenderer, AmplitudesAndOddDurationsMatchTheReference) {
 TEST(FastRenderer, LargestToneMatchesTheReference) {
     expect_same({44100, 2, 2, 315, 512, 100, 0, STYLE_SINE, 0, 0});
     expect_same({44100, 2, 2, 440, 512, 100, 0, STYLE_WHITE_NOISE, 0, 0});
+}
+
+TEST(FastRenderer, AStreamStopsAtTheFirstFailedWrite) {
+    set_sound_format(44100, 2, 2);
+    for (const float sweep : {0.0f, 4000.0f})
+        for (const int32_t style : {STYLE_SINE, STYLE_WHITE_NOISE}) {
+            ToneSetup t;
+            uint8_t header[44];
+            size_t size = 0;
+            ASSERT_TRUE(tone_plan(&t, header, &size, 315, 60, 100, sweep, style, 0, 0));
+            int32_t calls = 0;
+            const auto fail_third = [](void* n, const uint8_t*, size_t) {
+                return ++*static_cast<int32_t*>(n) < 3;
+            };
+            EXPECT_FALSE(stream_frames(t, fail_third, &calls));
+            EXPECT_EQ(calls, 3);
+        }
 }
 
 TEST(FastRenderer, PhasesExactlyAtPiAndSteadySweepsMatchTheReference) {

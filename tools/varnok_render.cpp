@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -469,22 +470,59 @@ void play_image(const uint8_t* image) {
     if (platform::interrupted) std::exit(130);
 }
 
+// Straight to the file's descriptor, without the stream's buffer: the pieces are large.
 bool write_all(FILE* file, const uint8_t* data, size_t size) {
-    return std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0;
+    const int fd = fileno(file);
+    while (size > 0) {
+        const int chunk = int(std::min<size_t>(size, size_t(1) << 30));
+#if defined(_WIN32)
+        const int n = _write(fd, data, unsigned(chunk));
+#else
+        const ssize_t n = write(fd, data, size_t(chunk));
+#endif
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
 }
 
-// Writes the image so that the target holds either all of it or what it held before.
-void write_file(const std::string& path, const uint8_t* data, size_t size) {
+// What goes into the output: the whole image at once, or the tone made as it is written.
+struct Content {
+    const uint8_t* image = nullptr; // the image, when there is one
+    size_t size = 0;                // the image's size, header and pad byte included
+    const ToneSetup* tone = nullptr;
+    const uint8_t* header = nullptr;
+};
+
+// Writes the content to the file; false, with errno, when a write fails.  A streamed tone is
+// its header, its frames as they are made, then the rest of the image's block, silence.
+bool write_content(FILE* file, const Content& c) {
+    errno = 0;
+    if (c.image) return write_all(file, c.image, c.size);
+    if (!write_all(file, c.header, WAV_HEADER_SIZE)) return false;
+    const auto put = [](void* f, const uint8_t* bytes, size_t n) {
+        return write_all(static_cast<FILE*>(f), bytes, n);
+    };
+    if (!stream_frames(*c.tone, put, file)) return false;
+    const size_t rest = c.size - WAV_HEADER_SIZE - size_t(c.tone->data_size);
+    const std::vector<uint8_t> silence(rest, c.tone->width == 1 ? 128 : 0);
+    return write_all(file, silence.data(), rest);
+}
+
+// Writes the content so that the target holds either all of it or what it held before.
+void write_file(const std::string& path, const Content& content) {
     if (path == "-") {
         platform::binary_stdout();
-        if (!write_all(stdout, data, size))
+        if (!write_content(stdout, content))
             fail(1, "cannot write standard output: " + std::string(std::strerror(errno)));
         return;
     }
     platform::Output out;
     FILE* file = platform::open_output(path, out);
     if (!file) fail(1, "cannot write " + path + ": " + std::strerror(errno));
-    const int write_error = write_all(file, data, size) ? 0 : errno ? errno : EIO;
+    const int write_error = write_content(file, content) ? 0 : errno ? errno : EIO;
     const int error = platform::finish(out, file, write_error == 0);
     if (write_error || error)
         fail(1, "cannot write " + path + ": " + std::strerror(write_error ? write_error : error));
@@ -540,11 +578,25 @@ int main(int argc, char** argv) {
     if (o.output.empty()) fail(2, "--output: an empty name names no file");
 
     set_sound_format(rate, bits == 8 ? 1 : 2, channels);
+    if (!o.play) {
+        // The file is written as the tone is made: no image is held.
+        ToneSetup tone;
+        uint8_t header[WAV_HEADER_SIZE];
+        Content content;
+        if (!tone_plan(&tone, header, &content.size, frequency, duration, amplitude, sweep, style,
+                       o.fade_in, o.fade_out))
+            fail(1, "the tone is too long for a WAV file");
+        content.tone = &tone;
+        content.header = header;
+        write_file(o.output, content);
+        return 0;
+    }
+    // The sound device takes the whole image.
     if (fill_tone(frequency, duration, amplitude, sweep, style, o.fade_in, o.fade_out) !=
         FillResult::filled)
         fail(1, "not enough memory for the image");
     const uint8_t* image = prepare_wav_image(float(IMAGE_QUERY_ADDRESS));
-    if (!o.play || app.count("--output")) write_file(o.output, image, wav_image_size());
-    if (o.play) play_image(image);
+    if (app.count("--output")) write_file(o.output, Content{image, wav_image_size()});
+    play_image(image);
     return 0;
 }
