@@ -1,14 +1,17 @@
 // Draws the logo both programs show in their splash window (a 470 x 330 picture with the
 // maker's name over a drawn waveform: the same bytes go into both programs, so it names
 // neither of them) and the 32 x 32 program icon, each written as an 8-bit
-// RGB PNG without alpha; the icon also as a Windows icon file (24 bits per pixel).
+// RGB PNG without alpha; the icon also as a Windows icon file (24 bits per pixel).  The
+// desktop's icon sizes are the same design drawn afresh at each size, not the 32 x 32 scaled.
 // Usage: make-logo LOGO.png ICON.png [ICON.ico]   (the same bytes on every run)
+//        make-logo --icon SIZE ICON.png            (the icon at SIZE x SIZE, 16 to 256)
 //        make-logo --words                         (prints the words the logo shows)
 #include <png.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -141,10 +144,26 @@ Canvas draw_logo() {
     return c;
 }
 
-Canvas draw_icon() {
-    Canvas c{32, 32};
+// The icon at `size` pixels square: one and a half cycles of the logo's wave on its
+// gradient.  Below 32 pixels the stroke keeps two pixels' width so that it stays solid;
+// above, it grows more slowly than the picture, and from 48 up it gets the logo's darker
+// edge, from 64 up the oscilloscope grid as well.
+// At 32 it is the program icon of the windows, as it has always been drawn.
+Canvas draw_icon(int size = 32) {
+    Canvas c{size, size};
+    const double scale = size / 32.0;
     gradient(c, {18, 24, 64}, {38, 60, 134});
-    wave(c, 16, 11, 1.5, 3.2, {140, 230, 255});
+    if (size >= 64) {
+        const int step = size / 8;
+        for (int at = step / 2; at < size; at += step)
+            for (int i = 0; i < size; ++i) {
+                c.blend(at, i, {120, 160, 220}, 0.12);
+                c.blend(i, at, {120, 160, 220}, 0.12);
+            }
+    }
+    const double thickness = size <= 32 ? std::fmax(3.2 * scale, 2.0) : 3.2 * std::pow(scale, 0.75);
+    if (size >= 48) wave(c, size / 2.0, 11 * scale, 1.5, thickness * 1.7, {40, 90, 160});
+    wave(c, size / 2.0, 11 * scale, 1.5, thickness, {140, 230, 255});
     return c;
 }
 
@@ -224,8 +243,22 @@ int main(int argc, char** argv) {
             std::printf("%s\n", words);
         return 0;
     }
+    if (argc == 4 && std::strcmp(argv[1], "--icon") == 0) {
+        char* end = nullptr;
+        const long size = std::strtol(argv[2], &end, 10);
+        if (*end != '\0' || size < 16 || size > 256) {
+            std::fprintf(stderr, "make-logo: the icon's size is 16 to 256 pixels\n");
+            return 2;
+        }
+        if (!write_png(argv[3], draw_icon(int(size)))) {
+            std::fprintf(stderr, "make-logo: cannot write %s\n", argv[3]);
+            return 1;
+        }
+        return 0;
+    }
     if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: make-logo LOGO.png ICON.png [ICON.ico]\n");
+        std::fprintf(stderr, "usage: make-logo LOGO.png ICON.png [ICON.ico]\n"
+                             "       make-logo --icon SIZE ICON.png\n");
         return 2;
     }
     for (int i : {1, 2}) {
