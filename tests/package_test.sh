@@ -1,7 +1,8 @@
 #!/bin/bash
 # The Debian package: made by cpack from the build, holding both programs, the renderer, their
-# icons and menu entries, with dependencies this Debian release satisfies; unpacked into a
-# clean folder, the programs run from there.
+# icons, menu entries, AppStream metadata, manual pages and completion, with dependencies this
+# Debian release satisfies; lintian finds neither an error nor a warning in it; unpacked into
+# a clean folder, the programs run from there.
 set -u
 build=$(realpath "$1")
 work=$(mktemp -d)
@@ -21,11 +22,25 @@ check "package name" test "$(dpkg-deb -f "$deb" Package)" = varnok
 check "package version" test "$(dpkg-deb -f "$deb" Version)" = 1.3
 
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/contents"
-for f in /usr/bin/varnok /usr/bin/zembra /usr/bin/varnok-render \
-    /usr/share/applications/varnok.desktop /usr/share/applications/zembra.desktop \
-    /usr/share/icons/hicolor/32x32/apps/varnok.png /usr/share/icons/hicolor/32x32/apps/zembra.png; do
+files=(/usr/bin/varnok-render /usr/share/man/man1/varnok-render.1.gz
+    /usr/share/bash-completion/completions/varnok-render
+    /usr/share/doc/varnok/copyright /usr/share/doc/varnok/changelog.gz)
+for program in varnok zembra; do
+    files+=(/usr/bin/$program /usr/share/applications/$program.desktop
+        /usr/share/metainfo/example.halvex_tones.$program.metainfo.xml
+        /usr/share/man/man1/$program.1.gz)
+    for size in 16 24 32 48 64 128 256; do
+        files+=(/usr/share/icons/hicolor/${size}x$size/apps/$program.png)
+    done
+done
+for f in "${files[@]}"; do
     check "contains $f" grep -qx "$f" "$work/contents"
 done
+
+# As a Debian developer checks a package, all tags shown; errors and warnings fail.
+lintian --pedantic --display-info --fail-on error,warning "$deb" >"$work/lintian" 2>&1
+check "lintian: no error or warning" test $? = 0
+cat "$work/lintian"
 
 # Every dependency is a package of this release at a version that satisfies it.
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -59,11 +74,11 @@ for program in varnok zembra; do
     QT_QPA_PLATFORM=offscreen timeout 2 "$work/root/usr/bin/$program"
     check "$program keeps running" test $? = 124
 done
-if command -v desktop-file-validate >/dev/null; then
-    for entry in "$work"/root/usr/share/applications/*.desktop; do
-        check "$(basename "$entry") is valid" desktop-file-validate "$entry"
-    done
-fi
+for entry in "$work"/root/usr/share/applications/*.desktop; do
+    check "$(basename "$entry") is valid" desktop-file-validate "$entry"
+done
+# The AppStream metadata, checked with what it names: each program's menu entry and icons.
+check "AppStream metadata is valid" appstreamcli validate-tree --no-net "$work/root"
 
 echo "package: $passed passed, $failed failed"
 [ "$failed" = 0 ]

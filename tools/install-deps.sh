@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
     libpng-dev qt6-base-dev libopenal-dev fonts-dejavu-core
     xvfb xauth xdotool openbox x11-utils imagemagick sox
-    hyperfine time dpkg-dev desktop-file-utils
+    hyperfine time dpkg-dev desktop-file-utils lintian appstream bash-completion
     clang libclang-rt-14-dev
 )
 missing=()
