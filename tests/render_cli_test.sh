@@ -1,6 +1,7 @@
 #!/bin/bash
 # varnok-render as a user runs it: options in both spellings, errors, output handling, and a
-# second program reading what it wrote.
+# second program reading what it wrote, and --play heard (unless the second argument is 0: a
+# build whose renderer has no sound driver).
 set -u
 render=$(realpath "$1")
 work=$(mktemp -d)
@@ -205,6 +206,7 @@ st=$(ulimit -f 10 && status_of -o "$d/big.wav")
 check "file size limit: status 1 (got $st), old file intact, nothing beside" \
     test "$st $(listing) $(cat "$d/big.wav")" = "1 ./big.wav  old"
 
+if [ "${2:-1}" = 1 ]; then
 # --play: heard through OpenAL's wave-file back end at its frequency, length and level, with
 # the file written only when asked for; Ctrl-C silences it at once (status 130); no device:
 # status 1.
@@ -228,6 +230,7 @@ check "Ctrl-C: status 130 (got $st), silenced after $heard" test "$st" = 130 -a 
 st=$(ALSOFT_DRIVERS=no-such-driver ALSOFT_CONF=/dev/null status_of --play)
 check "no sound device: status 1 (got $st), one line" test "$st $(wc -l <"$work/err")" = "1 1"
 unset ALSOFT_CONF
+fi
 
 echo "render_cli: $passed passed, $failed failed"
 [ "$failed" = 0 ]
