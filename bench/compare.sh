@@ -1,9 +1,9 @@
 #!/bin/bash
 # Whole-process times for the largest tone (512 s, 44100 Hz, 16-bit, stereo, 315 Hz, amplitude
 # 100) on tmpfs, in one run: varnok-render against varnok-render-reference (the same program
-# on the per-frame loop) for every style, plain and with a sweep to 4000 Hz, and Sine with
-# the sweep and both fades; sox's sine synth and dd writing the same amount of zeros; then
-# each render's peak resident memory.  Medians of several runs.
+# on the per-frame loop) for every style, plain and with a sweep to 4000 Hz and both fades;
+# sox's sine synth and dd writing the same amount of zeros; then each render's peak resident
+# memory.  Medians of several runs.
 #   bench/compare.sh [path/to/varnok-render] [runs] [path/to/varnok-render-reference]
 # The reference defaults to the program beside varnok-render.
 set -euo pipefail
@@ -27,11 +27,9 @@ for style in 0 1 2 3 4 5 6 7 8; do
     rows+=("${names[$style]}")
     options+=("--style $style")
 done
-rows+=("Sine, sweep, fades")
-options+=("--style 0 --sweep 4000 --fade-in --fade-out")
 for style in 0 1 2 3 4 5 6 7 8; do
-    rows+=("${names[$style]}, sweep")
-    options+=("--style $style --sweep 4000")
+    rows+=("${names[$style]}, sweep, fades")
+    options+=("--style $style --sweep 4000 --fade-in --fade-out")
 done
 
 args=()
