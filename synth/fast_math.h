@@ -1,8 +1,8 @@
 // Branch-free double-precision approximations that the compiler can vectorise, and the
 // rounding helpers the fast renderer checks them with.  Each approximation is accurate to a
 // few units of 1e-16 on the range it is used for; callers compare against a tolerance far
-// wider than that (and wider than the library's own error) and fall back to the library call
-// wherever a result lies that close to a rounding boundary.
+// wider than that (and than half an ulp) and fall back to the correctly rounded function of
+// exact_math.h wherever a result lies that close to a rounding boundary.
 #pragma once
 
 #include <bit>

@@ -9,9 +9,10 @@
 // frame: the steps are computed many at a time, the additions stay a serial chain.
 //
 // Samples.  Styles built from + - * / and square roots are exact in vector form.  Sines,
-// cosines and the power come from fast::, accurate to a few 1e-16; wherever a value lies
-// within a far wider tolerance of a rounding boundary (whole numbers for the sample, 32-bit
-// reals for the stored intermediates) the frame is recomputed with the library calls.
+// cosines, the arc cosine and the power come from fast::, accurate to a few 1e-16; wherever a
+// value lies within a far wider tolerance of a rounding boundary (whole numbers for the
+// sample, 32-bit reals for the stored intermediates) the frame is recomputed with the
+// correctly rounded functions of exact::, which define the waveform.
 //
 // Threads.  A steady phase is cheap to skip: one thread runs it ahead and publishes the phase
 // at every block start, and every thread, that one included once it is done, renders blocks
@@ -19,6 +20,7 @@
 // run once, on one thread, into a small ring of blocks that the other threads render (and,
 // for a sweep, fill with the steps ahead).  One core simply renders the blocks in order.
 #include "synth/conversions.h"
+#include "synth/exact_math.h"
 #include "synth/fast_clones.h"
 #include "synth/fast_math.h"
 #include "synth/fast_phase.h"
@@ -42,7 +44,7 @@ static_assert(std::endian::native == std::endian::little, "the image is written 
 
 namespace {
 constexpr int32_t BLOCK = 2048;
-// Far above the approximation error (a few 1e-16 relative) plus the library's own.
+// Far above the approximation error (a few 1e-16 relative) plus half an ulp of exact::.
 constexpr double SAMPLE_TOLERANCE = 1e-7;
 constexpr double REAL_TOLERANCE = 1e-13;
 constexpr double PI32 = double(PI_F);
@@ -200,7 +202,7 @@ FAST_CLONES void sine_block(const float* phase, int16_t* out, int32_t n, double 
     for (int32_t j = 0; j < n; ++j) {
         const double phi = phase[j];
         if (fast::rounds_firmly(scale * fast::sin(phi), SAMPLE_TOLERANCE)) continue;
-        out[j] = invert ? q16(-(p * std::sin(phi))) : q16(p * std::sin(phi));
+        out[j] = invert ? q16(-(p * exact::sin(phi))) : q16(p * exact::sin(phi));
     }
 }
 
@@ -276,8 +278,8 @@ FAST_CLONES void abs_sine_block(const float* phase, int16_t* out, int32_t n, dou
         bool ok;
         abs_sine_approx(phi, level, p, ok);
         if (ok) continue;
-        const float c = float(std::cos((phi - PI32) / PI32));
-        const float power = float(std::pow(double(c), PI32));
+        const float c = float(exact::cos((phi - PI32) / PI32));
+        const float power = float(exact::pow(double(c), PI32));
         out[j] = q16(double(power) * level * p);
     }
 }
@@ -297,7 +299,7 @@ FAST_CLONES void pink_block(const float* phase, int16_t* out, int32_t n, double 
         const double phi = phase[j];
         if (fast::rounds_firmly((fast::sin(phi) * fast::sin(2.0 * phi)) * p, SAMPLE_TOLERANCE))
             continue;
-        const int16_t s0 = q16((std::sin(phi) * std::sin(2.0 * phi)) * p);
+        const int16_t s0 = q16((exact::sin(phi) * exact::sin(2.0 * phi)) * p);
         out[j] = low16(q32(std::fabs(p * std::sqrt(double(s0) * log10_peak))));
     }
 }
@@ -323,18 +325,32 @@ FAST_CLONES void abs_square_block(const float* phase, const float* root, const f
         const double phi = phase[j];
         const double y = -std::sqrt((fast::sin(double(angle[j])) * fast::cos(phi)) * p);
         if (fast::rounds_firmly(y, SAMPLE_TOLERANCE)) continue;
-        out[j] = q16(-std::sqrt((std::sin(double(angle[j])) * std::cos(phi)) * p));
+        out[j] = q16(-std::sqrt((exact::sin(double(angle[j])) * exact::cos(phi)) * p));
     }
+}
+
+// The arc cosine is defined only up to 1 (phases up to 1 radian, about a sixth of the frames).
+// Its 32-bit value comes from the approximation, or from exact:: where it could narrow to
+// another 32-bit real.
+FAST_CLONES void abs_square_angles(const float* root, float* angle, int32_t n) {
+    int32_t unsure = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        const bool domain = root[j] <= 1.0f;
+        const double a = fast::acos(domain ? double(root[j]) : 1.0);
+        angle[j] = domain ? float(a) : 0.0f;
+        unsure |= int32_t(domain & !fast::narrows_firmly(a, REAL_TOLERANCE));
+    }
+    if (!unsure) return;
+    for (int32_t j = 0; j < n; ++j)
+        if (root[j] <= 1.0f && !fast::narrows_firmly(fast::acos(double(root[j])), REAL_TOLERANCE))
+            angle[j] = float(exact::acos(double(root[j])));
 }
 
 void abs_square(const float* phase, int16_t* out, int32_t n, double p) {
     alignas(64) float root[BLOCK];
     alignas(64) float angle[BLOCK];
     abs_square_roots(phase, root, n);
-    // The arc cosine is defined only up to 1 (phases up to 1 radian, about a sixth of the
-    // frames); the library computes it there.
-    for (int32_t j = 0; j < n; ++j)
-        angle[j] = root[j] <= 1.0f ? float(std::acos(double(root[j]))) : 0.0f;
+    abs_square_angles(root, angle, n);
     abs_square_block(phase, root, angle, out, n, p);
 }
 
