@@ -80,8 +80,8 @@ struct FrameIndex {
 };
 const FrameIndex FRAME_INDEX;
 
-FAST_CLONES void sweep_steps_in_binade(float* dphi, double base, int32_t n, double df, double f,
-                                       double inverse, double magic, int32_t& unsure) {
+FAST_BODY void sweep_steps_in_binade_body(float* dphi, double base, int32_t n, double df, double f,
+                                          double inverse, double magic, int32_t& unsure) {
     const double* index = FRAME_INDEX.value;
     int32_t flags = 0;
     for (int32_t j = 0; j < n; ++j) {
@@ -92,9 +92,13 @@ FAST_CLONES void sweep_steps_in_binade(float* dphi, double base, int32_t n, doub
     }
     unsure = flags;
 }
+FAST_VARIANTS(sweep_steps_in_binade,
+              (float* dphi, double base, int32_t n, double df, double f, double inverse,
+               double magic, int32_t& unsure),
+              (dphi, base, n, df, f, inverse, magic, unsure))
 
-FAST_CLONES void sweep_steps_general(float* dphi, double base, int32_t n, double df, double f,
-                                     double inverse, int32_t& unsure) {
+FAST_BODY void sweep_steps_general_body(float* dphi, double base, int32_t n, double df, double f,
+                                        double inverse, int32_t& unsure) {
     int32_t flags = 0;
     for (int32_t j = 0; j < n; ++j) {
         const float current = float((base + double(j)) * df + f);
@@ -104,6 +108,10 @@ FAST_CLONES void sweep_steps_general(float* dphi, double base, int32_t n, double
     }
     unsure = flags;
 }
+FAST_VARIANTS(sweep_steps_general,
+              (float* dphi, double base, int32_t n, double df, double f, double inverse,
+               int32_t& unsure),
+              (dphi, base, n, df, f, inverse, unsure))
 
 void sweep_steps(float* dphi, int64_t first, int32_t n, double df, double f, double rate) {
     if (n <= 0) return;
@@ -190,7 +198,7 @@ void draw_noise(RandomState& state, int32_t* out, int32_t n) {
 // ---------------------------------------------------------------------------------------
 // Samples, before the envelope.
 
-FAST_CLONES void sine_block(const float* phase, int16_t* out, int32_t n, double p, bool invert) {
+FAST_BODY void sine_block_body(const float* phase, int16_t* out, int32_t n, double p, bool invert) {
     const double scale = invert ? -p : p; // -(p x) is (-p) x exactly
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
@@ -205,10 +213,12 @@ FAST_CLONES void sine_block(const float* phase, int16_t* out, int32_t n, double 
         out[j] = invert ? q16(-(p * exact::sin(phi))) : q16(p * exact::sin(phi));
     }
 }
+FAST_VARIANTS(sine_block, (const float* phase, int16_t* out, int32_t n, double p, bool invert),
+              (phase, out, n, p, invert))
 
 // Saw and Triangle divide by a constant: multiplying by its reciprocal is within an ulp or
 // two, and frames near a rounding boundary are redone with the quotient.
-FAST_CLONES void saw_block(const float* phase, int16_t* out, int32_t n, double p) {
+FAST_BODY void saw_block_body(const float* phase, int16_t* out, int32_t n, double p) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const double y = p * (double(phase[j]) - PI32) * INV_PI32;
@@ -222,19 +232,23 @@ FAST_CLONES void saw_block(const float* phase, int16_t* out, int32_t n, double p
             out[j] = q16(p * (phi - PI32) / PI32);
     }
 }
+FAST_VARIANTS(saw_block, (const float* phase, int16_t* out, int32_t n, double p),
+              (phase, out, n, p))
 
 // P x sign(pi - phi) takes three values only; the float phase against the float pi decides
 // which, exactly as the double comparison does.
-FAST_CLONES void square_block(const float* phase, int16_t* out, int32_t n, double p) {
+FAST_BODY void square_block_body(const float* phase, int16_t* out, int32_t n, double p) {
     const int16_t high = q16(p), low = q16(-p);
     for (int32_t j = 0; j < n; ++j)
         out[j] = phase[j] < PI_F ? high : phase[j] > PI_F ? low : int16_t(0);
 }
+FAST_VARIANTS(square_block, (const float* phase, int16_t* out, int32_t n, double p),
+              (phase, out, n, p))
 
 // sign(pi - phi) x (phi - pi) is -|phi - pi| exactly (the difference of two floats is exact
 // in double, and a product by +-1 too; at phi = pi both give a zero that 1 + 0 absorbs).  The
 // triangle never leaves -P .. P, so the rounded value needs no range test.
-FAST_CLONES void triangle_block(const float* phase, int16_t* out, int32_t n, double p) {
+FAST_BODY void triangle_block_body(const float* phase, int16_t* out, int32_t n, double p) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const double y = p * (1.0 - std::fabs(double(phase[j]) - PI32) * INV_HALF_PI32);
@@ -250,6 +264,8 @@ FAST_CLONES void triangle_block(const float* phase, int16_t* out, int32_t n, dou
             out[j] = q16(p * (1.0 + sg * (phi - PI32) / double(HALF_PI_F)));
     }
 }
+FAST_VARIANTS(triangle_block, (const float* phase, int16_t* out, int32_t n, double p),
+              (phase, out, n, p))
 
 // c = cos((phi - pi) / pi) and c to the power pi, each stored as a float; ok tells whether
 // both narrowings are certain.
@@ -264,8 +280,8 @@ inline double abs_sine_approx(double phi, double level, double p, bool& ok) {
     return double(float(pw)) * level * p;
 }
 
-FAST_CLONES void abs_sine_block(const float* phase, int16_t* out, int32_t n, double p,
-                                double level) {
+FAST_BODY void abs_sine_block_body(const float* phase, int16_t* out, int32_t n, double p,
+                                   double level) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         bool ok;
@@ -283,9 +299,11 @@ FAST_CLONES void abs_sine_block(const float* phase, int16_t* out, int32_t n, dou
         out[j] = q16(double(power) * level * p);
     }
 }
+FAST_VARIANTS(abs_sine_block, (const float* phase, int16_t* out, int32_t n, double p, double level),
+              (phase, out, n, p, level))
 
-FAST_CLONES void pink_block(const float* phase, int16_t* out, int32_t n, double p,
-                            double log10_peak) {
+FAST_BODY void pink_block_body(const float* phase, int16_t* out, int32_t n, double p,
+                               double log10_peak) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const double phi = phase[j];
@@ -303,14 +321,18 @@ FAST_CLONES void pink_block(const float* phase, int16_t* out, int32_t n, double 
         out[j] = low16(q32(std::fabs(p * std::sqrt(double(s0) * log10_peak))));
     }
 }
+FAST_VARIANTS(pink_block,
+              (const float* phase, int16_t* out, int32_t n, double p, double log10_peak),
+              (phase, out, n, p, log10_peak))
 
-FAST_CLONES void abs_square_roots(const float* phase, float* root, int32_t n) {
+FAST_BODY void abs_square_roots_body(const float* phase, float* root, int32_t n) {
     for (int32_t j = 0; j < n; ++j)
         root[j] = float(std::sqrt(double(phase[j])));
 }
+FAST_VARIANTS(abs_square_roots, (const float* phase, float* root, int32_t n), (phase, root, n))
 
-FAST_CLONES void abs_square_block(const float* phase, const float* root, const float* angle,
-                                  int16_t* out, int32_t n, double p) {
+FAST_BODY void abs_square_block_body(const float* phase, const float* root, const float* angle,
+                                     int16_t* out, int32_t n, double p) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const bool domain = root[j] <= 1.0f;
@@ -328,11 +350,15 @@ FAST_CLONES void abs_square_block(const float* phase, const float* root, const f
         out[j] = q16(-std::sqrt((exact::sin(double(angle[j])) * exact::cos(phi)) * p));
     }
 }
+FAST_VARIANTS(abs_square_block,
+              (const float* phase, const float* root, const float* angle, int16_t* out, int32_t n,
+               double p),
+              (phase, root, angle, out, n, p))
 
 // The arc cosine is defined only up to 1 (phases up to 1 radian, about a sixth of the frames).
 // Its 32-bit value comes from the approximation, or from exact:: where it could narrow to
 // another 32-bit real.
-FAST_CLONES void abs_square_angles(const float* root, float* angle, int32_t n) {
+FAST_BODY void abs_square_angles_body(const float* root, float* angle, int32_t n) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const bool domain = root[j] <= 1.0f;
@@ -345,6 +371,7 @@ FAST_CLONES void abs_square_angles(const float* root, float* angle, int32_t n) {
         if (root[j] <= 1.0f && !fast::narrows_firmly(fast::acos(double(root[j])), REAL_TOLERANCE))
             angle[j] = float(exact::acos(double(root[j])));
 }
+FAST_VARIANTS(abs_square_angles, (const float* root, float* angle, int32_t n), (root, angle, n))
 
 void abs_square(const float* phase, int16_t* out, int32_t n, double p) {
     alignas(64) float root[BLOCK];
@@ -354,10 +381,11 @@ void abs_square(const float* phase, int16_t* out, int32_t n, double p) {
     abs_square_block(phase, root, angle, out, n, p);
 }
 
-FAST_CLONES void noise_block(const int32_t* r, int16_t* out, int32_t n, double p) {
+FAST_BODY void noise_block_body(const int32_t* r, int16_t* out, int32_t n, double p) {
     for (int32_t j = 0; j < n; ++j)
         out[j] = fast::q16(p * ((double(r[j]) + 1.0) / 1073741824.0 - 1.0));
 }
+FAST_VARIANTS(noise_block, (const int32_t* r, int16_t* out, int32_t n, double p), (r, out, n, p))
 
 // ---------------------------------------------------------------------------------------
 // Envelope and output
@@ -379,7 +407,7 @@ inline double faded(double s, double t, int32_t mode) {
 
 // One loop per mode, so that each vectorises to its own few operations.
 template <int32_t Mode>
-inline int32_t envelope_pass(int16_t* s, int32_t n, double base, double inverse) {
+FAST_BODY int32_t envelope_pass(int16_t* s, int32_t n, double base, double inverse) {
     const double* index = FRAME_INDEX.value;
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
@@ -392,15 +420,21 @@ inline int32_t envelope_pass(int16_t* s, int32_t n, double base, double inverse)
     }
     return unsure;
 }
-FAST_CLONES int32_t fade_in_pass(int16_t* s, int32_t n, double base, double inverse) {
+FAST_BODY int32_t fade_in_pass_body(int16_t* s, int32_t n, double base, double inverse) {
     return envelope_pass<1>(s, n, base, inverse);
 }
-FAST_CLONES int32_t fade_out_pass(int16_t* s, int32_t n, double base, double inverse) {
+FAST_VARIANTS(fade_in_pass, (int16_t * s, int32_t n, double base, double inverse),
+              (s, n, base, inverse))
+FAST_BODY int32_t fade_out_pass_body(int16_t* s, int32_t n, double base, double inverse) {
     return envelope_pass<2>(s, n, base, inverse);
 }
-FAST_CLONES int32_t both_fades_pass(int16_t* s, int32_t n, double base, double inverse) {
+FAST_VARIANTS(fade_out_pass, (int16_t * s, int32_t n, double base, double inverse),
+              (s, n, base, inverse))
+FAST_BODY int32_t both_fades_pass_body(int16_t* s, int32_t n, double base, double inverse) {
     return envelope_pass<3>(s, n, base, inverse);
 }
+FAST_VARIANTS(both_fades_pass, (int16_t * s, int32_t n, double base, double inverse),
+              (s, n, base, inverse))
 
 void envelope_block(int16_t* s, int32_t n, int64_t first, int64_t frames, int32_t mode) {
     if (mode < 1 || mode > 3) return;
@@ -419,8 +453,8 @@ void envelope_block(int16_t* s, int32_t n, int64_t first, int64_t frames, int32_
     }
 }
 
-FAST_CLONES void write_block(const int16_t* s, int32_t n, int32_t width, int32_t channels,
-                             uint8_t* out) {
+FAST_BODY void write_block_body(const int16_t* s, int32_t n, int32_t width, int32_t channels,
+                                uint8_t* out) {
     if (width == 1) {
         if (channels == 1) {
             for (int32_t j = 0; j < n; ++j)
@@ -452,6 +486,9 @@ FAST_CLONES void write_block(const int16_t* s, int32_t n, int32_t width, int32_t
         }
     }
 }
+FAST_VARIANTS(write_block,
+              (const int16_t* s, int32_t n, int32_t width, int32_t channels, uint8_t* out),
+              (s, n, width, channels, out))
 
 // Copies a finished block into the image with streaming stores where the machine has them:
 // the image is far larger than the caches and is not read again here, so its lines need not

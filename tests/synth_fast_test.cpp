@@ -1,7 +1,10 @@
 // The fast renderer against the per-frame reference, byte for byte: every style in every
 // format, with and without sweep, every envelope; long tones with many phase wraps; the
 // largest tone; the noise generator's sequence and final state.  Also the premises the fast
-// path rests on: the steady phase runs and the accuracy of the approximations.
+// path rests on: the steady phase runs and the accuracy of the approximations.  Every fast
+// render is done with the AVX2 copies of the loops and again with the baseline ones.
+#include "synth/exact_math.h"
+#include "synth/fast_clones.h"
 #include "synth/fast_math.h"
 #include "synth/fast_phase.h"
 #include "synth/sound_format.h"
@@ -38,8 +41,19 @@ bool same_state(const RandomState& a, const RandomState& b) {
     return std::memcmp(a.s, b.s, sizeof a.s) == 0;
 }
 
-// Renders the case with both paths from the same generator state and compares the data and
-// the state each leaves behind.
+// The copies of the fast loops this processor can run: the baseline, and AVX2 where present.
+std::vector<FastVectors> vector_units() {
+    std::vector<FastVectors> units = {FastVectors::baseline};
+    if (set_fast_vectors(FastVectors::avx2) == FastVectors::avx2)
+        units.push_back(FastVectors::avx2);
+    else
+        std::printf("note: no AVX2 here, only the baseline copies are compared\n");
+    return units;
+}
+const std::vector<FastVectors> VECTOR_UNITS = vector_units();
+
+// Renders the case with the reference and with each copy of the fast path, from the same
+// generator state, and compares the data and the state each leaves behind.
 void expect_same(const Case& c, uint64_t seed = 7) {
     set_sound_format(c.rate, c.bytes, c.channels);
     ToneSetup setup;
@@ -47,21 +61,26 @@ void expect_same(const Case& c, uint64_t seed = 7) {
                          c.fade_out),
               nullptr);
     const size_t size = size_t(setup.frames * setup.block_align);
-    std::vector<uint8_t> reference(size), fast(size, 0xA5);
-
+    std::vector<uint8_t> reference(size);
     random_seed(seed);
     write_frames_reference(setup, reference.data());
     const RandomState after_reference = random_process_state();
-    random_seed(seed);
-    write_frames(setup, fast.data());
-    const RandomState after_fast = random_process_state();
 
-    size_t first = 0;
-    while (first < size && reference[first] == fast[first])
-        ++first;
-    EXPECT_EQ(first, size) << describe(c) << ": first difference at frame "
-                           << first / size_t(setup.block_align) << " of " << setup.frames;
-    EXPECT_TRUE(same_state(after_reference, after_fast)) << describe(c);
+    for (FastVectors units : VECTOR_UNITS) {
+        ASSERT_EQ(set_fast_vectors(units), units);
+        std::vector<uint8_t> fast(size, 0xA5);
+        random_seed(seed);
+        write_frames(setup, fast.data());
+        const RandomState after_fast = random_process_state();
+        const char* name = units == FastVectors::avx2 ? "AVX2" : "baseline";
+        size_t first = 0;
+        while (first < size && reference[first] == fast[first])
+            ++first;
+        EXPECT_EQ(first, size) << describe(c) << ", " << name << ": first difference at frame "
+                               << first / size_t(setup.block_align) << " of " << setup.frames;
+        EXPECT_TRUE(same_state(after_reference, after_fast)) << describe(c) << ", " << name;
+    }
+    set_fast_vectors(FastVectors::avx2);
 }
 
 // A small deterministic generator for picking test parameters.
@@ -221,23 +240,27 @@ TEST(FastPhase, SteadyRunsEqualTheSerialChain) {
 }
 
 TEST(FastMath, ApproximationsStayWellInsideTheTolerances) {
-    // The fallback tolerances assume errors of a few 1e-16; show a margin of 100 or more.
-    double worst_sin = 0, worst_cos = 0, worst_log = 0, worst_exp = 0;
+    // The fallback tolerances assume errors of a few 1e-16 from the correctly rounded values;
+    // show a margin of 100 or more.
+    double worst_sin = 0, worst_cos = 0, worst_log = 0, worst_exp = 0, worst_acos = 0;
     for (int i = 0; i <= 400000; ++i) {
         const double x = 13.0 * i / 400000.0;
-        worst_sin = std::max(worst_sin, std::fabs(fast::sin(x) - std::sin(x)));
-        worst_cos = std::max(worst_cos, std::fabs(fast::cos(x - 6.5) - std::cos(x - 6.5)));
+        worst_sin = std::max(worst_sin, std::fabs(fast::sin(x) - exact::sin(x)));
+        worst_cos = std::max(worst_cos, std::fabs(fast::cos(x - 6.5) - exact::cos(x - 6.5)));
         const double u = -1.0 + 2.0 * i / 400000.0;
-        worst_cos = std::max(worst_cos, std::fabs(fast::cos_unit(u) - std::cos(u)));
+        worst_cos = std::max(worst_cos, std::fabs(fast::cos_unit(u) - exact::cos(u)));
         const double c = 0.5 + 0.5 * i / 400000.0;
         worst_log = std::max(worst_log, std::fabs(fast::log(c) - std::log(c)));
         const double e = -3.0 * i / 400000.0;
         worst_exp = std::max(worst_exp, std::fabs(fast::exp(e) - std::exp(e)) / std::exp(e));
+        const double r = i / 400000.0;
+        worst_acos = std::max(worst_acos, std::fabs(fast::acos(r) - exact::acos(r)));
     }
     EXPECT_LT(worst_sin, 1e-15);
     EXPECT_LT(worst_cos, 1e-15);
     EXPECT_LT(worst_log, 1e-15);
     EXPECT_LT(worst_exp, 1e-15);
+    EXPECT_LT(worst_acos, 1e-15);
 }
 
 TEST(FastMath, RoundingHelpersFollowTiesToEvenAndTheRangeRules) {
