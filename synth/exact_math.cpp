@@ -321,24 +321,19 @@ DD pow_dd(double x, double y) {
 }
 
 double sin(double x) {
-    const DD v = sin_dd(x);
-    return v.hi + v.lo;
+    return rounded(sin_dd(x));
 }
 double cos(double x) {
-    const DD v = cos_dd(x);
-    return v.hi + v.lo;
+    return rounded(cos_dd(x));
 }
 double acos(double x) {
-    const DD v = acos_dd(x);
-    return v.hi + v.lo;
+    return rounded(acos_dd(x));
 }
 double pow(double x, double y) {
-    const DD v = pow_dd(x, y);
-    return v.hi + v.lo;
+    return rounded(pow_dd(x, y));
 }
 double log10(double x) {
-    const DD v = log10_dd(x);
-    return v.hi + v.lo;
+    return rounded(log10_dd(x));
 }
 
 } // namespace exact

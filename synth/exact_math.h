@@ -21,7 +21,12 @@ struct DoubleDouble {
     double lo;
 };
 
-// The unrounded results: the functions below return their hi + lo.  The proof uses them to
+// The double nearest the unevaluated sum (a zero keeps its sign).
+inline double rounded(DoubleDouble v) {
+    return v.lo == 0.0 ? v.hi : v.hi + v.lo;
+}
+
+// The unrounded results: the functions below return them rounded.  The proof uses them to
 // see how far a result lies from a rounding boundary.
 DoubleDouble sin_dd(double x);
 DoubleDouble cos_dd(double x);
