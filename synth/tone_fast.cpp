@@ -355,29 +355,42 @@ FAST_VARIANTS(abs_square_block,
                double p),
               (phase, root, angle, out, n, p))
 
-// The arc cosine is defined only up to 1 (phases up to 1 radian, about a sixth of the frames).
-// Its 32-bit value comes from the approximation, or from exact:: where it could narrow to
-// another 32-bit real.
-FAST_BODY void abs_square_angles_body(const float* root, float* angle, int32_t n) {
+// The 32-bit arc cosines of roots in [0, 1] from the approximation, or from exact:: where one
+// could narrow to another 32-bit real.
+FAST_BODY void arc_cosines_body(const float* root, float* angle, int32_t n) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
-        const bool domain = root[j] <= 1.0f;
-        const double a = fast::acos(domain ? double(root[j]) : 1.0);
-        angle[j] = domain ? float(a) : 0.0f;
-        unsure |= int32_t(domain & !fast::narrows_firmly(a, REAL_TOLERANCE));
+        const double a = fast::acos(double(root[j]));
+        angle[j] = float(a);
+        unsure |= int32_t(!fast::narrows_firmly(a, REAL_TOLERANCE));
     }
     if (!unsure) return;
     for (int32_t j = 0; j < n; ++j)
-        if (root[j] <= 1.0f && !fast::narrows_firmly(fast::acos(double(root[j])), REAL_TOLERANCE))
+        if (!fast::narrows_firmly(fast::acos(double(root[j])), REAL_TOLERANCE))
             angle[j] = float(exact::acos(double(root[j])));
 }
-FAST_VARIANTS(abs_square_angles, (const float* root, float* angle, int32_t n), (root, angle, n))
+FAST_VARIANTS(arc_cosines, (const float* root, float* angle, int32_t n), (root, angle, n))
 
+// The arc cosine is defined only up to 1 (phases up to 1 radian, about a sixth of the frames):
+// those roots are gathered, so that the approximation runs on them alone.
 void abs_square(const float* phase, int16_t* out, int32_t n, double p) {
     alignas(64) float root[BLOCK];
     alignas(64) float angle[BLOCK];
+    alignas(64) float domain_root[BLOCK];
+    alignas(64) float domain_angle[BLOCK];
+    alignas(64) int32_t domain_frame[BLOCK];
     abs_square_roots(phase, root, n);
-    abs_square_angles(root, angle, n);
+    int32_t m = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        angle[j] = 0.0f;
+        if (root[j] <= 1.0f) {
+            domain_root[m] = root[j];
+            domain_frame[m++] = j;
+        }
+    }
+    arc_cosines(domain_root, domain_angle, m);
+    for (int32_t k = 0; k < m; ++k)
+        angle[domain_frame[k]] = domain_angle[k];
     abs_square_block(phase, root, angle, out, n, p);
 }
 
