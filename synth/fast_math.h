@@ -1,11 +1,12 @@
 // Branch-free double-precision approximations that the compiler can vectorise, and the
 // rounding helpers the fast renderer checks them with.  Each approximation is accurate to a
 // few units of 1e-16 on the range it is used for; callers compare against a tolerance far
-// wider than that (and wider than the library's own error) and fall back to the library call
-// wherever a result lies that close to a rounding boundary.
+// wider than that (and than half an ulp) and fall back to the correctly rounded function of
+// exact_math.h wherever a result lies that close to a rounding boundary.
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 
 namespace fast {
@@ -78,6 +79,26 @@ inline double cos_poly(double r) {
                             z * (-1.0 / 87178291200.0 + z * (1.0 / 20922789888000.0 +
                                                              z * (-1.0 / 6402373705728000.0)))))));
     return (1.0 - 0.5 * z) + (z * z) * p;
+}
+
+// asin s for 0 <= s <= 1/2, within a few ulps: four terms of the series, then two Newton
+// steps on sin y = s (each squares the error: 1e-5, 1e-11, then the rounding's own).
+inline double asin_half(double s) {
+    const double z = s * s;
+    double y =
+        s + (s * z) * (1.0 / 6.0 + z * (3.0 / 40.0 + z * (5.0 / 112.0 + z * (35.0 / 1152.0))));
+    y -= (sin_poly(y) - s) / cos_poly(y);
+    y -= (sin_poly(y) - s) / cos_poly(y);
+    return y;
+}
+
+// acos x for 0 <= x <= 1, within a few ulps: pi/2 - asin x below 1/2, 2 asin sqrt((1 - x) / 2)
+// from 1/2 on (1 - x and the halving are exact there).
+constexpr double HALF_PI = 1.5707963267948966;
+inline double acos(double x) {
+    const bool high = x >= 0.5;
+    const double y = asin_half(high ? std::sqrt((1.0 - x) * 0.5) : x);
+    return high ? 2.0 * y : HALF_PI - y;
 }
 
 // Quadrant k mod 4 and remainder r with x = k * pi/2 + r, for |x| below about 1e5.  The

@@ -28,11 +28,12 @@ inline float step_value(uint32_t e, uint32_t count) {
     return float(count) * from_fields(e - 23, 0);
 }
 // The progression base, base + step, ... (every term exact: it lies inside one binade).
-FAST_CLONES
-void emit_progression(float* out, float base, float step, int32_t count) {
+FAST_BODY void emit_progression_body(float* out, float base, float step, int32_t count) {
     for (int32_t t = 0; t < count; ++t)
         out[t] = base + float(t) * step;
 }
+FAST_VARIANTS(emit_progression, (float* out, float base, float step, int32_t count),
+              (out, base, step, count))
 } // namespace
 
 SteadyPhase::SteadyPhase(float dphi) : dphi_(dphi) {

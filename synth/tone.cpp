@@ -1,6 +1,7 @@
 #include "synth/tone.h"
 
 #include "synth/conversions.h"
+#include "synth/exact_math.h"
 #include "synth/wav_image.h"
 #include "toolkit/toolkit.h"
 
@@ -73,10 +74,11 @@ void plan_tone(ToneSetup& t, uint8_t* image, size_t block_size, float frequency,
 
     switch (style) {
     case STYLE_PINK_SYNTH: {
-        const float alpha = float(std::acos(double(float(1.0 / std::sqrt(3.0)))));
-        t.peak = float(double(t.peak) / (std::sin(double(alpha)) * std::sin(2.0 * double(alpha))));
+        const float alpha = float(exact::acos(double(float(1.0 / std::sqrt(3.0)))));
+        t.peak =
+            float(double(t.peak) / (exact::sin(double(alpha)) * exact::sin(2.0 * double(alpha))));
         t.phase = HALF_PI_F;
-        t.pink_log10_peak = float(std::log10(double(t.peak)));
+        t.pink_log10_peak = float(exact::log10(double(t.peak)));
         break;
     }
     case STYLE_ABSOLUTE_SQUARE:
@@ -90,7 +92,7 @@ void plan_tone(ToneSetup& t, uint8_t* image, size_t block_size, float frequency,
         break;
     case STYLE_ABSOLUTE_SINE:
         t.phase = PI_F;
-        t.abs_sine_level = std::sin(double(t.peak) + PI_D);
+        t.abs_sine_level = exact::sin(double(t.peak) + PI_D);
         break;
     default:
         break;

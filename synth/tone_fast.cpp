@@ -9,9 +9,10 @@
 // frame: the steps are computed many at a time, the additions stay a serial chain.
 //
 // Samples.  Styles built from + - * / and square roots are exact in vector form.  Sines,
-// cosines and the power come from fast::, accurate to a few 1e-16; wherever a value lies
-// within a far wider tolerance of a rounding boundary (whole numbers for the sample, 32-bit
-// reals for the stored intermediates) the frame is recomputed with the library calls.
+// cosines, the arc cosine and the power come from fast::, accurate to a few 1e-16; wherever a
+// value lies within a far wider tolerance of a rounding boundary (whole numbers for the
+// sample, 32-bit reals for the stored intermediates) the frame is recomputed with the
+// correctly rounded functions of exact::, which define the waveform.
 //
 // Threads.  A steady phase is cheap to skip: one thread runs it ahead and publishes the phase
 // at every block start, and every thread, that one included once it is done, renders blocks
@@ -19,6 +20,7 @@
 // run once, on one thread, into a small ring of blocks that the other threads render (and,
 // for a sweep, fill with the steps ahead).  One core simply renders the blocks in order.
 #include "synth/conversions.h"
+#include "synth/exact_math.h"
 #include "synth/fast_clones.h"
 #include "synth/fast_math.h"
 #include "synth/fast_phase.h"
@@ -42,7 +44,7 @@ static_assert(std::endian::native == std::endian::little, "the image is written 
 
 namespace {
 constexpr int32_t BLOCK = 2048;
-// Far above the approximation error (a few 1e-16 relative) plus the library's own.
+// Far above the approximation error (a few 1e-16 relative) plus half an ulp of exact::.
 constexpr double SAMPLE_TOLERANCE = 1e-7;
 constexpr double REAL_TOLERANCE = 1e-13;
 constexpr double PI32 = double(PI_F);
@@ -78,8 +80,8 @@ struct FrameIndex {
 };
 const FrameIndex FRAME_INDEX;
 
-FAST_CLONES void sweep_steps_in_binade(float* dphi, double base, int32_t n, double df, double f,
-                                       double inverse, double magic, int32_t& unsure) {
+FAST_BODY void sweep_steps_in_binade_body(float* dphi, double base, int32_t n, double df, double f,
+                                          double inverse, double magic, int32_t& unsure) {
     const double* index = FRAME_INDEX.value;
     int32_t flags = 0;
     for (int32_t j = 0; j < n; ++j) {
@@ -90,9 +92,13 @@ FAST_CLONES void sweep_steps_in_binade(float* dphi, double base, int32_t n, doub
     }
     unsure = flags;
 }
+FAST_VARIANTS(sweep_steps_in_binade,
+              (float* dphi, double base, int32_t n, double df, double f, double inverse,
+               double magic, int32_t& unsure),
+              (dphi, base, n, df, f, inverse, magic, unsure))
 
-FAST_CLONES void sweep_steps_general(float* dphi, double base, int32_t n, double df, double f,
-                                     double inverse, int32_t& unsure) {
+FAST_BODY void sweep_steps_general_body(float* dphi, double base, int32_t n, double df, double f,
+                                        double inverse, int32_t& unsure) {
     int32_t flags = 0;
     for (int32_t j = 0; j < n; ++j) {
         const float current = float((base + double(j)) * df + f);
@@ -102,6 +108,10 @@ FAST_CLONES void sweep_steps_general(float* dphi, double base, int32_t n, double
     }
     unsure = flags;
 }
+FAST_VARIANTS(sweep_steps_general,
+              (float* dphi, double base, int32_t n, double df, double f, double inverse,
+               int32_t& unsure),
+              (dphi, base, n, df, f, inverse, unsure))
 
 void sweep_steps(float* dphi, int64_t first, int32_t n, double df, double f, double rate) {
     if (n <= 0) return;
@@ -188,7 +198,7 @@ void draw_noise(RandomState& state, int32_t* out, int32_t n) {
 // ---------------------------------------------------------------------------------------
 // Samples, before the envelope.
 
-FAST_CLONES void sine_block(const float* phase, int16_t* out, int32_t n, double p, bool invert) {
+FAST_BODY void sine_block_body(const float* phase, int16_t* out, int32_t n, double p, bool invert) {
     const double scale = invert ? -p : p; // -(p x) is (-p) x exactly
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
@@ -200,13 +210,15 @@ FAST_CLONES void sine_block(const float* phase, int16_t* out, int32_t n, double 
     for (int32_t j = 0; j < n; ++j) {
         const double phi = phase[j];
         if (fast::rounds_firmly(scale * fast::sin(phi), SAMPLE_TOLERANCE)) continue;
-        out[j] = invert ? q16(-(p * std::sin(phi))) : q16(p * std::sin(phi));
+        out[j] = invert ? q16(-(p * exact::sin(phi))) : q16(p * exact::sin(phi));
     }
 }
+FAST_VARIANTS(sine_block, (const float* phase, int16_t* out, int32_t n, double p, bool invert),
+              (phase, out, n, p, invert))
 
 // Saw and Triangle divide by a constant: multiplying by its reciprocal is within an ulp or
 // two, and frames near a rounding boundary are redone with the quotient.
-FAST_CLONES void saw_block(const float* phase, int16_t* out, int32_t n, double p) {
+FAST_BODY void saw_block_body(const float* phase, int16_t* out, int32_t n, double p) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const double y = p * (double(phase[j]) - PI32) * INV_PI32;
@@ -220,19 +232,23 @@ FAST_CLONES void saw_block(const float* phase, int16_t* out, int32_t n, double p
             out[j] = q16(p * (phi - PI32) / PI32);
     }
 }
+FAST_VARIANTS(saw_block, (const float* phase, int16_t* out, int32_t n, double p),
+              (phase, out, n, p))
 
 // P x sign(pi - phi) takes three values only; the float phase against the float pi decides
 // which, exactly as the double comparison does.
-FAST_CLONES void square_block(const float* phase, int16_t* out, int32_t n, double p) {
+FAST_BODY void square_block_body(const float* phase, int16_t* out, int32_t n, double p) {
     const int16_t high = q16(p), low = q16(-p);
     for (int32_t j = 0; j < n; ++j)
         out[j] = phase[j] < PI_F ? high : phase[j] > PI_F ? low : int16_t(0);
 }
+FAST_VARIANTS(square_block, (const float* phase, int16_t* out, int32_t n, double p),
+              (phase, out, n, p))
 
 // sign(pi - phi) x (phi - pi) is -|phi - pi| exactly (the difference of two floats is exact
 // in double, and a product by +-1 too; at phi = pi both give a zero that 1 + 0 absorbs).  The
 // triangle never leaves -P .. P, so the rounded value needs no range test.
-FAST_CLONES void triangle_block(const float* phase, int16_t* out, int32_t n, double p) {
+FAST_BODY void triangle_block_body(const float* phase, int16_t* out, int32_t n, double p) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const double y = p * (1.0 - std::fabs(double(phase[j]) - PI32) * INV_HALF_PI32);
@@ -248,6 +264,8 @@ FAST_CLONES void triangle_block(const float* phase, int16_t* out, int32_t n, dou
             out[j] = q16(p * (1.0 + sg * (phi - PI32) / double(HALF_PI_F)));
     }
 }
+FAST_VARIANTS(triangle_block, (const float* phase, int16_t* out, int32_t n, double p),
+              (phase, out, n, p))
 
 // c = cos((phi - pi) / pi) and c to the power pi, each stored as a float; ok tells whether
 // both narrowings are certain.
@@ -262,8 +280,8 @@ inline double abs_sine_approx(double phi, double level, double p, bool& ok) {
     return double(float(pw)) * level * p;
 }
 
-FAST_CLONES void abs_sine_block(const float* phase, int16_t* out, int32_t n, double p,
-                                double level) {
+FAST_BODY void abs_sine_block_body(const float* phase, int16_t* out, int32_t n, double p,
+                                   double level) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         bool ok;
@@ -276,14 +294,16 @@ FAST_CLONES void abs_sine_block(const float* phase, int16_t* out, int32_t n, dou
         bool ok;
         abs_sine_approx(phi, level, p, ok);
         if (ok) continue;
-        const float c = float(std::cos((phi - PI32) / PI32));
-        const float power = float(std::pow(double(c), PI32));
+        const float c = float(exact::cos((phi - PI32) / PI32));
+        const float power = float(exact::pow(double(c), PI32));
         out[j] = q16(double(power) * level * p);
     }
 }
+FAST_VARIANTS(abs_sine_block, (const float* phase, int16_t* out, int32_t n, double p, double level),
+              (phase, out, n, p, level))
 
-FAST_CLONES void pink_block(const float* phase, int16_t* out, int32_t n, double p,
-                            double log10_peak) {
+FAST_BODY void pink_block_body(const float* phase, int16_t* out, int32_t n, double p,
+                               double log10_peak) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const double phi = phase[j];
@@ -297,18 +317,22 @@ FAST_CLONES void pink_block(const float* phase, int16_t* out, int32_t n, double 
         const double phi = phase[j];
         if (fast::rounds_firmly((fast::sin(phi) * fast::sin(2.0 * phi)) * p, SAMPLE_TOLERANCE))
             continue;
-        const int16_t s0 = q16((std::sin(phi) * std::sin(2.0 * phi)) * p);
+        const int16_t s0 = q16((exact::sin(phi) * exact::sin(2.0 * phi)) * p);
         out[j] = low16(q32(std::fabs(p * std::sqrt(double(s0) * log10_peak))));
     }
 }
+FAST_VARIANTS(pink_block,
+              (const float* phase, int16_t* out, int32_t n, double p, double log10_peak),
+              (phase, out, n, p, log10_peak))
 
-FAST_CLONES void abs_square_roots(const float* phase, float* root, int32_t n) {
+FAST_BODY void abs_square_roots_body(const float* phase, float* root, int32_t n) {
     for (int32_t j = 0; j < n; ++j)
         root[j] = float(std::sqrt(double(phase[j])));
 }
+FAST_VARIANTS(abs_square_roots, (const float* phase, float* root, int32_t n), (phase, root, n))
 
-FAST_CLONES void abs_square_block(const float* phase, const float* root, const float* angle,
-                                  int16_t* out, int32_t n, double p) {
+FAST_BODY void abs_square_block_body(const float* phase, const float* root, const float* angle,
+                                     int16_t* out, int32_t n, double p) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const bool domain = root[j] <= 1.0f;
@@ -323,25 +347,58 @@ FAST_CLONES void abs_square_block(const float* phase, const float* root, const f
         const double phi = phase[j];
         const double y = -std::sqrt((fast::sin(double(angle[j])) * fast::cos(phi)) * p);
         if (fast::rounds_firmly(y, SAMPLE_TOLERANCE)) continue;
-        out[j] = q16(-std::sqrt((std::sin(double(angle[j])) * std::cos(phi)) * p));
+        out[j] = q16(-std::sqrt((exact::sin(double(angle[j])) * exact::cos(phi)) * p));
     }
 }
+FAST_VARIANTS(abs_square_block,
+              (const float* phase, const float* root, const float* angle, int16_t* out, int32_t n,
+               double p),
+              (phase, root, angle, out, n, p))
 
+// The 32-bit arc cosines of roots in [0, 1] from the approximation, or from exact:: where one
+// could narrow to another 32-bit real.
+FAST_BODY void arc_cosines_body(const float* root, float* angle, int32_t n) {
+    int32_t unsure = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        const double a = fast::acos(double(root[j]));
+        angle[j] = float(a);
+        unsure |= int32_t(!fast::narrows_firmly(a, REAL_TOLERANCE));
+    }
+    if (!unsure) return;
+    for (int32_t j = 0; j < n; ++j)
+        if (!fast::narrows_firmly(fast::acos(double(root[j])), REAL_TOLERANCE))
+            angle[j] = float(exact::acos(double(root[j])));
+}
+FAST_VARIANTS(arc_cosines, (const float* root, float* angle, int32_t n), (root, angle, n))
+
+// The arc cosine is defined only up to 1 (phases up to 1 radian, about a sixth of the frames):
+// those roots are gathered, so that the approximation runs on them alone.
 void abs_square(const float* phase, int16_t* out, int32_t n, double p) {
     alignas(64) float root[BLOCK];
     alignas(64) float angle[BLOCK];
+    alignas(64) float domain_root[BLOCK];
+    alignas(64) float domain_angle[BLOCK];
+    alignas(64) int32_t domain_frame[BLOCK];
     abs_square_roots(phase, root, n);
-    // The arc cosine is defined only up to 1 (phases up to 1 radian, about a sixth of the
-    // frames); the library computes it there.
-    for (int32_t j = 0; j < n; ++j)
-        angle[j] = root[j] <= 1.0f ? float(std::acos(double(root[j]))) : 0.0f;
+    int32_t m = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        angle[j] = 0.0f;
+        if (root[j] <= 1.0f) {
+            domain_root[m] = root[j];
+            domain_frame[m++] = j;
+        }
+    }
+    arc_cosines(domain_root, domain_angle, m);
+    for (int32_t k = 0; k < m; ++k)
+        angle[domain_frame[k]] = domain_angle[k];
     abs_square_block(phase, root, angle, out, n, p);
 }
 
-FAST_CLONES void noise_block(const int32_t* r, int16_t* out, int32_t n, double p) {
+FAST_BODY void noise_block_body(const int32_t* r, int16_t* out, int32_t n, double p) {
     for (int32_t j = 0; j < n; ++j)
         out[j] = fast::q16(p * ((double(r[j]) + 1.0) / 1073741824.0 - 1.0));
 }
+FAST_VARIANTS(noise_block, (const int32_t* r, int16_t* out, int32_t n, double p), (r, out, n, p))
 
 // ---------------------------------------------------------------------------------------
 // Envelope and output
@@ -363,7 +420,7 @@ inline double faded(double s, double t, int32_t mode) {
 
 // One loop per mode, so that each vectorises to its own few operations.
 template <int32_t Mode>
-inline int32_t envelope_pass(int16_t* s, int32_t n, double base, double inverse) {
+FAST_BODY int32_t envelope_pass(int16_t* s, int32_t n, double base, double inverse) {
     const double* index = FRAME_INDEX.value;
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
@@ -376,15 +433,21 @@ inline int32_t envelope_pass(int16_t* s, int32_t n, double base, double inverse)
     }
     return unsure;
 }
-FAST_CLONES int32_t fade_in_pass(int16_t* s, int32_t n, double base, double inverse) {
+FAST_BODY int32_t fade_in_pass_body(int16_t* s, int32_t n, double base, double inverse) {
     return envelope_pass<1>(s, n, base, inverse);
 }
-FAST_CLONES int32_t fade_out_pass(int16_t* s, int32_t n, double base, double inverse) {
+FAST_VARIANTS(fade_in_pass, (int16_t * s, int32_t n, double base, double inverse),
+              (s, n, base, inverse))
+FAST_BODY int32_t fade_out_pass_body(int16_t* s, int32_t n, double base, double inverse) {
     return envelope_pass<2>(s, n, base, inverse);
 }
-FAST_CLONES int32_t both_fades_pass(int16_t* s, int32_t n, double base, double inverse) {
+FAST_VARIANTS(fade_out_pass, (int16_t * s, int32_t n, double base, double inverse),
+              (s, n, base, inverse))
+FAST_BODY int32_t both_fades_pass_body(int16_t* s, int32_t n, double base, double inverse) {
     return envelope_pass<3>(s, n, base, inverse);
 }
+FAST_VARIANTS(both_fades_pass, (int16_t * s, int32_t n, double base, double inverse),
+              (s, n, base, inverse))
 
 void envelope_block(int16_t* s, int32_t n, int64_t first, int64_t frames, int32_t mode) {
     if (mode < 1 || mode > 3) return;
@@ -403,8 +466,8 @@ void envelope_block(int16_t* s, int32_t n, int64_t first, int64_t frames, int32_
     }
 }
 
-FAST_CLONES void write_block(const int16_t* s, int32_t n, int32_t width, int32_t channels,
-                             uint8_t* out) {
+FAST_BODY void write_block_body(const int16_t* s, int32_t n, int32_t width, int32_t channels,
+                                uint8_t* out) {
     if (width == 1) {
         if (channels == 1) {
             for (int32_t j = 0; j < n; ++j)
@@ -436,6 +499,9 @@ FAST_CLONES void write_block(const int16_t* s, int32_t n, int32_t width, int32_t
         }
     }
 }
+FAST_VARIANTS(write_block,
+              (const int16_t* s, int32_t n, int32_t width, int32_t channels, uint8_t* out),
+              (s, n, width, channels, out))
 
 // Copies a finished block into the image with streaming stores where the machine has them:
 // the image is far larger than the caches and is not read again here, so its lines need not

@@ -1,7 +1,10 @@
 // The fast renderer against the per-frame reference, byte for byte: every style in every
 // format, with and without sweep, every envelope; long tones with many phase wraps; the
 // largest tone; the noise generator's sequence and final state.  Also the premises the fast
-// path rests on: the steady phase runs and the accuracy of the approximations.
+// path rests on: the steady phase runs and the accuracy of the approximations.  Every fast
+// render is done with the AVX2 copies of the loops and again with the baseline ones.
+#include "synth/exact_math.h"
+#include "synth/fast_clones.h"
 #include "synth/fast_math.h"
 #include "synth/fast_phase.h"
 #include "synth/sound_format.h"
@@ -39,8 +42,22 @@ bool same_state(const RandomState& a, const RandomState& b) {
     return std::memcmp(a.s, b.s, sizeof a.s) == 0;
 }
 
-// Renders the case with the reference loop, the fast path into an image and the fast path as
-// a stream (whose plan must give the image's header and size), all from the same generator
+// The copies of the fast loops this processor can run: the baseline, and AVX2 where present
+// (asked within a test, so that listing the tests prints nothing else).
+const std::vector<FastVectors>& vector_units() {
+    static const std::vector<FastVectors> units = [] {
+        std::vector<FastVectors> found = {FastVectors::baseline};
+        if (set_fast_vectors(FastVectors::avx2) == FastVectors::avx2)
+            found.push_back(FastVectors::avx2);
+        else
+            std::printf("note: no AVX2 here, only the baseline copies are compared\n");
+        return found;
+    }();
+    return units;
+}
+
+// Renders the case with the reference loop, with each copy of the fast path into an image and
+// as a stream (whose plan must give the image's header and size), all from the same generator
 // state, and compares the data and the state each leaves behind.
 void expect_same(const Case& c, uint64_t seed = 7) {
     set_sound_format(c.rate, c.bytes, c.channels);
@@ -55,14 +72,31 @@ void expect_same(const Case& c, uint64_t seed = 7) {
     EXPECT_EQ(std::memcmp(header, image, 44), 0) << describe(c);
     EXPECT_EQ(image_size, wav_image_size()) << describe(c);
     const size_t size = size_t(setup.frames * setup.block_align);
-    std::vector<uint8_t> reference(size), fast(size, 0xA5), streamed;
-
+    std::vector<uint8_t> reference(size);
     random_seed(seed);
     write_frames_reference(setup, reference.data());
     const RandomState after_reference = random_process_state();
-    random_seed(seed);
-    write_frames(setup, fast.data());
-    const RandomState after_fast = random_process_state();
+    const auto expect_equal = [&](const std::vector<uint8_t>& made, const RandomState& after,
+                                  const char* how) {
+        size_t first = 0;
+        while (first < size && first < made.size() && reference[first] == made[first])
+            ++first;
+        EXPECT_EQ(first, size) << describe(c) << ", " << how << ": first difference at frame "
+                               << first / size_t(setup.block_align) << " of " << setup.frames;
+        EXPECT_EQ(made.size(), size) << describe(c) << ", " << how;
+        EXPECT_TRUE(same_state(after_reference, after)) << describe(c) << ", " << how;
+    };
+
+    for (FastVectors units : vector_units()) {
+        ASSERT_EQ(set_fast_vectors(units), units);
+        std::vector<uint8_t> fast(size, 0xA5);
+        random_seed(seed);
+        write_frames(setup, fast.data());
+        expect_equal(fast, random_process_state(),
+                     units == FastVectors::avx2 ? "AVX2" : "baseline");
+    }
+    set_fast_vectors(FastVectors::avx2);
+    std::vector<uint8_t> streamed;
     random_seed(seed);
     const auto append = [](void* to, const uint8_t* bytes, size_t n) {
         auto& out = *static_cast<std::vector<uint8_t>*>(to);
@@ -70,19 +104,7 @@ void expect_same(const Case& c, uint64_t seed = 7) {
         return true;
     };
     EXPECT_TRUE(stream_frames(planned, append, &streamed));
-    const RandomState after_stream = random_process_state();
-
-    for (const auto* made : {&fast, &streamed}) {
-        size_t first = 0;
-        while (first < size && first < made->size() && reference[first] == (*made)[first])
-            ++first;
-        EXPECT_EQ(first, size) << describe(c) << (made == &fast ? ", image" : ", stream")
-                               << ": first difference at frame "
-                               << first / size_t(setup.block_align) << " of " << setup.frames;
-    }
-    EXPECT_EQ(streamed.size(), size) << describe(c);
-    EXPECT_TRUE(same_state(after_reference, after_fast)) << describe(c);
-    EXPECT_TRUE(same_state(after_reference, after_stream)) << describe(c);
+    expect_equal(streamed, random_process_state(), "stream");
 }
 
 // A small deterministic generator for picking test parameters.
@@ -259,23 +281,27 @@ TEST(FastPhase, SteadyRunsEqualTheSerialChain) {
 }
 
 TEST(FastMath, ApproximationsStayWellInsideTheTolerances) {
-    // The fallback tolerances assume errors of a few 1e-16; show a margin of 100 or more.
-    double worst_sin = 0, worst_cos = 0, worst_log = 0, worst_exp = 0;
+    // The fallback tolerances assume errors of a few 1e-16 from the correctly rounded values;
+    // show a margin of 100 or more.
+    double worst_sin = 0, worst_cos = 0, worst_log = 0, worst_exp = 0, worst_acos = 0;
     for (int i = 0; i <= 400000; ++i) {
         const double x = 13.0 * i / 400000.0;
-        worst_sin = std::max(worst_sin, std::fabs(fast::sin(x) - std::sin(x)));
-        worst_cos = std::max(worst_cos, std::fabs(fast::cos(x - 6.5) - std::cos(x - 6.5)));
+        worst_sin = std::max(worst_sin, std::fabs(fast::sin(x) - exact::sin(x)));
+        worst_cos = std::max(worst_cos, std::fabs(fast::cos(x - 6.5) - exact::cos(x - 6.5)));
         const double u = -1.0 + 2.0 * i / 400000.0;
-        worst_cos = std::max(worst_cos, std::fabs(fast::cos_unit(u) - std::cos(u)));
+        worst_cos = std::max(worst_cos, std::fabs(fast::cos_unit(u) - exact::cos(u)));
         const double c = 0.5 + 0.5 * i / 400000.0;
         worst_log = std::max(worst_log, std::fabs(fast::log(c) - std::log(c)));
         const double e = -3.0 * i / 400000.0;
         worst_exp = std::max(worst_exp, std::fabs(fast::exp(e) - std::exp(e)) / std::exp(e));
+        const double r = i / 400000.0;
+        worst_acos = std::max(worst_acos, std::fabs(fast::acos(r) - exact::acos(r)));
     }
     EXPECT_LT(worst_sin, 1e-15);
     EXPECT_LT(worst_cos, 1e-15);
     EXPECT_LT(worst_log, 1e-15);
     EXPECT_LT(worst_exp, 1e-15);
+    EXPECT_LT(worst_acos, 1e-15);
 }
 
 TEST(FastMath, RoundingHelpersFollowTiesToEvenAndTheRangeRules) {

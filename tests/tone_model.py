@@ -2,11 +2,25 @@
 """An independent model of the tone arithmetic, written from the definitions alone.
 
 Python floats are IEEE doubles; f32() rounds to a 32-bit real wherever a quantity is stored as
-one.  Given a tone it prints the whole WAV image the renderer must make, byte for byte.
+one.  Sines, cosines, arc cosines, powers and logarithms are the correctly rounded doubles
+(evaluated with mpmath at 120 bits, then rounded once), not the C library's, whose last bit
+is sometimes off.  Given a tone it prints the whole WAV image the renderer must make, byte for
+byte.
 Usage: tone_model.py RATE BYTES CHANNELS STYLE FREQ DURATION AMPLITUDE SWEEP FADE_IN FADE_OUT
 (White Noise, style 7, is random and not modelled.)
 """
 import struct, math, sys, zlib
+import mpmath
+mpmath.mp.prec = 120
+def rounded(f):
+    def g(*args):
+        if any(a != a for a in args): return float('nan')
+        return float(f(*map(mpmath.mpf, args)))  # the context rounds to nearest
+    return g
+sin, cos = rounded(mpmath.sin), rounded(mpmath.cos)
+def acos(x): return rounded(mpmath.acos)(x) if -1<=x<=1 else float('nan')
+def log10(x): return -math.inf if x == 0 else rounded(mpmath.log10)(x)
+def power(c, y): return rounded(mpmath.power)(c, y) if c > 0 else math.pow(c, y)
 def f32(x):
     try: return struct.unpack('f', struct.pack('f', x))[0]
     except OverflowError: return math.copysign(math.inf, x)
@@ -21,7 +35,6 @@ def low16(n):
 rha=lambda x: math.floor(x+0.5) if x>0 else math.ceil(x-0.5)
 sign=lambda x: 1 if x>0 else (-1 if x<0 else 0)
 def sqrt(x): return math.sqrt(x) if x>=0 else float('nan')
-def acos(x): return math.acos(x) if -1<=x<=1 else float('nan')
 def render(rate,W,K,style,freq,dur,amp,sweep,fin,fout):
     rate=5512 if rate<=5512 else 11025 if rate<=11025 else 22050 if rate<=22050 else 44100
     dur=f32(dur); freq=f32(freq); sweep=f32(sweep)
@@ -49,22 +62,22 @@ def render(rate,W,K,style,freq,dur,amp,sweep,fin,fout):
     if sw: df=f32(span/N)
     P=f32((2**(8*W)/2-1)*amp/100)
     if style==5:
-        a=f32(math.acos(f32(1/math.sqrt(3)))); P=f32(P/(math.sin(a)*math.sin(2*a))); phi=HALF
+        a=f32(acos(f32(1/math.sqrt(3)))); P=f32(P/(sin(a)*sin(2*a))); phi=HALF
     elif style==6: P=f32(P/2.25)
     elif style==4: phi=HALF
     elif style in (1,2): phi=PI
-    lg = f32(math.log10(P)) if P>0 else -math.inf
+    lg = f32(log10(P)) if P>0 else -math.inf
     pos=44
     out=img
     for i in range(N):
-        if style==0: s=q16(P*math.sin(phi))
+        if style==0: s=q16(P*sin(phi))
         elif style==1: s=q16(P*(phi-PI)/PI)
         elif style==2:
-            c=f32(math.cos((phi-PI)/PI)); pw=f32(math.pow(c,PI)); s=q16(pw*math.sin(P+PID)*P)
+            c=f32(cos((phi-PI)/PI)); pw=f32(power(c,PI)); s=q16(pw*sin(P+PID)*P)
         elif style==3: s=q16(P*sign(PI-phi))
         elif style==4: s=q16(P*(1+sign(PI-phi)*(phi-PI)/HALF))
         elif style==5:
-            s0=q16((math.sin(phi)*math.sin(2*phi))*P)
+            s0=q16((sin(phi)*sin(2*phi))*P)
             prod=s0*lg
             if prod!=prod: v=float('nan')
             else:
@@ -74,8 +87,8 @@ def render(rate,W,K,style,freq,dur,amp,sweep,fin,fout):
             rt=f32(math.sqrt(phi)); an=f32(acos(rt))
             if an!=an: s=-32768
             else:
-                s=q16(-sqrt((math.sin(an)*math.cos(phi))*P))
-        elif style==8: s=q16(-(P*math.sin(phi)))
+                s=q16(-sqrt((sin(an)*cos(phi))*P))
+        elif style==8: s=q16(-(P*sin(phi)))
         t=i/N
         if mode==1: s=q16(s*t)
         elif mode==2: s=q16(s*(1-t))

@@ -9,6 +9,7 @@ packages=(
     xvfb xauth xdotool openbox x11-utils imagemagick sox
     hyperfine time dpkg-dev desktop-file-utils lintian appstream bash-completion
     clang libclang-rt-14-dev
+    libmpfr-dev python3-mpmath
 )
 missing=()
 for p in "${packages[@]}"; do
