@@ -4,13 +4,7 @@
 set -u
 source "$1"
 render=$2
-passed=0
-failed=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
-}
+. "$(dirname "$0")/check.sh"
 
 # offers EXPECTED WORD...: completing the last of the words after varnok-render offers the
 # lines of EXPECTED.
@@ -41,5 +35,4 @@ for option in $("$render" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
     check "offers $option" grep -qx -- "$option" <<<"$all"
 done
 
-echo "completion: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_done completion

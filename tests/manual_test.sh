@@ -4,13 +4,7 @@
 set -u
 render=$1
 pages=$2
-passed=0
-failed=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
-}
+. "$(dirname "$0")/check.sh"
 
 for page in "$pages"/*.1; do
     warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
@@ -21,5 +15,4 @@ for option in $("$render" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
     check "varnok-render.1 has an entry for $option" grep -qE -- "^ +(-[a-z], )?$option( |\$)" <<<"$text"
 done
 
-echo "manual: $passed passed, $failed failed"
-[ "$failed" = 0 ] && [ "$passed" -gt 3 ]
+checks_done manual && [ "$passed" -gt 3 ]

@@ -7,13 +7,7 @@ set -u
 build=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
-}
+. "$(dirname "$0")/check.sh"
 
 (cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; exit 1; }
 deb=$(ls "$work"/out/*.deb)
@@ -80,5 +74,4 @@ done
 # The AppStream metadata, checked with what it names: each program's menu entry and icons.
 check "AppStream metadata is valid" appstreamcli validate-tree --no-net "$work/root"
 
-echo "package: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_done package

@@ -6,13 +6,7 @@ set -u
 render=$(realpath "$1")
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() { # description, then a command that must succeed
-    local what=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
-}
+. "$(dirname "$0")/check.sh"
 status_of() { "$render" "$@" >"$work/out" 2>"$work/err"; echo $?; }
 
 # Defaults: 1 s of 315 Hz, 16-bit mono at 44100 Hz, to tone.wav in the current directory.
@@ -232,5 +226,4 @@ check "no sound device: status 1 (got $st), one line" test "$st $(wc -l <"$work/
 unset ALSOFT_CONF
 fi
 
-echo "render_cli: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_done render_cli

@@ -45,12 +45,5 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const auto image = riff_image(data, size);
-    if (!image) return -1;
-    const intptr_t sound = sound_load_wav_memory(AUTO_NUMBER, image.get());
-    if (sound) {
-        sound_play(int32_t(sound), 0, -1);
-        sound_free(int32_t(sound));
-    }
-    return 0;
+    return load_and_play(data, size);
 }

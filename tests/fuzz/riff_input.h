@@ -3,6 +3,7 @@
 #pragma once
 
 #include "toolkit/le_bytes.h"
+#include "toolkit/toolkit.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,4 +19,17 @@ inline std::unique_ptr<uint8_t[]> riff_image(const uint8_t* data, size_t size) {
     std::unique_ptr<uint8_t[]> image(new uint8_t[length]);
     std::memcpy(image.get(), data, length);
     return image;
+}
+
+// One fuzz input through the sound service: loaded, played and freed when it makes a sound;
+// -1 (not kept in the corpus) when it is shorter than its RIFF size.
+inline int load_and_play(const uint8_t* data, size_t size) {
+    const auto image = riff_image(data, size);
+    if (!image) return -1;
+    const intptr_t sound = sound_load_wav_memory(AUTO_NUMBER, image.get());
+    if (sound) {
+        sound_play(int32_t(sound), 0, -1);
+        sound_free(int32_t(sound));
+    }
+    return 0;
 }

@@ -91,6 +91,20 @@ ASOUNDRC
     pid=$!
 }
 
+# Starts the window manager and PROGRAM (recording to CAPTURE, its output in $WORK) and sets
+# $wid to its main window, whose title starts with TITLE_START; without one it reports and
+# ends the script.
+open_main_window() {
+    local program=$1 title_start=$2 capture=$3
+    start_window_manager
+    start_program "$program" "$capture" "$WORK/program.log"
+    wid=$(find_window "$title_start")
+    [ -n "$wid" ] && return 0
+    echo "FAIL: no main window"
+    kill "$pid"
+    exit 1
+}
+
 # The id of the visible window whose title starts with the text $1 (empty after 30 s: a
 # program under Wine may take a while to come up).
 find_window() {

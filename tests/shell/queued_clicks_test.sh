@@ -15,10 +15,7 @@ in_virtual_display "$0" "$@"
 
 status=0
 fail() { echo "FAIL: $*"; status=1; }
-start_window_manager
-start_program "$program" "$WORK/sound.wav" "$WORK/program.log"
-wid=$(find_window "$title_start")
-[ -n "$wid" ] || { fail "no main window"; kill "$pid"; exit 1; }
+open_main_window "$program" "$title_start" "$WORK/sound.wav"
 xdotool windowactivate --sync "$wid"
 
 # The first list has the focus: 2 channels, then STYLES' next to last entry, then DURATION's

@@ -14,11 +14,8 @@ in_virtual_display "$0" "$@"
 
 status=0
 fail() { echo "FAIL: $*"; status=1; }
-start_window_manager
 capture=$WORK/sound.wav
-start_program "$program" "$capture" "$WORK/program.log"
-wid=$(find_window "$title_start")
-[ -n "$wid" ] || { fail "no main window"; kill "$pid"; exit 1; }
+open_main_window "$program" "$title_start" "$capture"
 resident() { awk '/^VmRSS:/ {print $2}' "/proc/$pid/status"; }
 
 at=0 rss10=
