@@ -31,8 +31,8 @@ TEST(Tone, TheHeaderDescribesTheBlockForAnyFormatAndDuration) {
                 for (float d : {0.13f, 0.77f, 1.0f, 2.3333f, 9.99f}) {
                     const auto image = render(rate, bytes, channels, d);
                     const uint32_t size = le_u32(&image[40]);
-                    SCOPED_TRACE(testing::Message() << rate << " " << bytes << " " << channels
-                                                    << " " << d);
+                    SCOPED_TRACE(testing::Message()
+                                 << rate << " " << bytes << " " << channels << " " << d);
                     ASSERT_EQ(le_u32(&image[24]), uint32_t(rate));
                     ASSERT_LE(44 + size, image.size());
                     ASSERT_EQ(size % (bytes * channels), 0u);
