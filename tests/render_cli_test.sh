@@ -210,16 +210,16 @@ printf '[general]\ndrivers=wave\n[wave]\nfile=%s\n' "$work/heard.wav" >"$work/al
 export ALSOFT_CONF=$work/alsoft.conf
 (cd "$d" && "$render" --play --frequency 1000 --duration 1)
 check "--play writes no file by itself" test "$(listing)" = ""
-check "--play: the tone heard" python3 "$shell_tests/measure_tone.py" "$work/heard.wav" 1000 1 -12.04
+check "--play: the tone heard" python3 "$shell_tests/sound_capture.py" measure "$work/heard.wav" 1000 1 -12.04
 "$render" --play --style Saw -o "$d/saw.wav" && "$render" --style Saw -o "$d/saw-ref.wav"
 check "--play --output writes the file too" cmp -s "$d/saw.wav" "$d/saw-ref.wav"
 env --default-signal=INT "$render" --play --duration 8 &
 pid=$!
-python3 "$shell_tests/capture.py" wait "$work/heard.wav" loud 0 10 >/dev/null
+python3 "$shell_tests/sound_capture.py" wait "$work/heard.wav" loud 0 10 >/dev/null
 kill -INT $pid
 wait $pid
 st=$?
-heard=$(python3 "$shell_tests/measure_tone.py" "$work/heard.wav" 315 1 -12.04 | grep -o '[0-9.]* s,')
+heard=$(python3 "$shell_tests/sound_capture.py" measure "$work/heard.wav" 315 1 -12.04 | grep -o '[0-9.]* s,')
 check "Ctrl-C: status 130 (got $st), silenced after $heard" test "$st" = 130 -a "${heard%%.*}" = 0
 st=$(ALSOFT_DRIVERS=no-such-driver ALSOFT_CONF=/dev/null status_of --play)
 check "no sound device: status 1 (got $st), one line" test "$st $(wc -l <"$work/err")" = "1 1"

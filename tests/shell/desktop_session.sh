@@ -31,7 +31,7 @@ stop_wine_server() {
 }
 
 # The centres of the buttons in the main window's client area.
-COMPILE_AT="355 285" PLAY_AT="100 360" STOP_AT="270 360"
+COMPILE_AT="355 285" PLAY_AT="100 360" STOP_AT="270 360" ABOUT_AT="440 360"
 
 # "enabled" or "disabled": how the button whose caption is centred at client point ($2, $3) of
 # window $1 looks now.  An enabled caption is drawn in black, a disabled one in grey.
@@ -42,15 +42,28 @@ button_state() {
     if [ "${darkest:-255}" -lt 60 ]; then echo enabled; else echo disabled; fi
 }
 
+# Runs the command until it succeeds, for at most $1 seconds; fails when it never does.
+wait_for() {
+    local deadline=$(($(date +%s) + $1))
+    shift
+    until "$@"; do
+        [ "$(date +%s)" -le "$deadline" ] || return 1
+        sleep 0.05
+    done
+}
+
+# Whether the button centred at client point ($2, $3) of window $1 looks $4.
+looks() { [ "$(button_state "$1" "$2" "$3")" = "$4" ]; }
+
+# The number of windows on the screen.
+visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
+
 # Starts openbox and waits until it manages the screen; its pid goes to $wm.
 start_window_manager() {
     XDG_CACHE_HOME=$WORK/cache XDG_CONFIG_HOME=$WORK/config openbox --sm-disable \
         >"$WORK/openbox.log" 2>&1 &
     wm=$!
-    for _ in $(seq 50); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-        sleep 0.1
-    done
+    wait_for 5 eval "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'"
 }
 
 stop_window_manager() {
@@ -91,15 +104,16 @@ ASOUNDRC
     pid=$!
 }
 
-# Starts the window manager and PROGRAM (recording to CAPTURE, its output in $WORK) and sets
-# $wid to its main window, whose title starts with TITLE_START; without one it reports and
-# ends the script.
+# Starts the window manager and PROGRAM (recording to CAPTURE, its output in $WORK, extra
+# arguments as for start_program), sets $wid to its main window, whose title starts with
+# TITLE_START, and waits until the window is drawn; without one it reports and ends the script.
 open_main_window() {
     local program=$1 title_start=$2 capture=$3
+    shift 3
     start_window_manager
-    start_program "$program" "$capture" "$WORK/program.log"
+    start_program "$program" "$capture" "$WORK/program.log" "$@"
     wid=$(find_window "$title_start")
-    [ -n "$wid" ] && return 0
+    [ -n "$wid" ] && wait_for 10 looks "$wid" $COMPILE_AT enabled && return 0
     echo "FAIL: no main window"
     kill "$pid"
     exit 1
@@ -119,14 +133,11 @@ find_window() {
 close_and_wait() {
     local window=$1 pid=$2
     timeout 5 xdotool windowactivate --sync "$window" key alt+F4
-    for _ in $(seq 100); do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            wait "$pid"
-            exit_code=$?
-            return
-        fi
-        sleep 0.1
-    done
+    if wait_for 10 eval "! kill -0 $pid 2>/dev/null"; then
+        wait "$pid"
+        exit_code=$?
+        return
+    fi
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
     exit_code=none

@@ -24,14 +24,9 @@ xdotool key --window "$wid" End Tab Tab Tab End Up Tab Tab Tab End
 xdotool mousemove --window "$wid" $COMPILE_AT click 1 mousemove --window "$wid" $PLAY_AT click 1 \
     mousemove --window "$wid" $COMPILE_AT click 1
 
-python3 "$here/capture.py" wait "$WORK/sound.wav" loud 0 60 >/dev/null || fail "no tone was heard"
-state=
-for _ in $(seq 50); do
-    state=$(button_state "$wid" $COMPILE_AT)/$(button_state "$wid" $PLAY_AT)
-    [ "$state" = disabled/enabled ] && break
-    sleep 0.1
-done
-[ "$state" = disabled/enabled ] || fail "COMPILE/PLAY end $state, not in Ready to play"
+python3 "$here/sound_capture.py" wait "$WORK/sound.wav" loud 0 60 >/dev/null || fail "no tone was heard"
+wait_for 5 eval 'looks "$wid" $COMPILE_AT disabled && looks "$wid" $PLAY_AT enabled' ||
+    fail "COMPILE/PLAY end $(button_state "$wid" $COMPILE_AT)/$(button_state "$wid" $PLAY_AT)"
 
 close_and_wait "$wid" "$pid"
 [ "$exit_code" = 0 ] || fail "exit code $exit_code"

@@ -21,12 +21,12 @@ resident() { awk '/^VmRSS:/ {print $2}' "/proc/$pid/status"; }
 at=0 rss10=
 for cycle in $(seq "$cycles"); do
     xdotool mousemove --window "$wid" $COMPILE_AT click 1 mousemove --window "$wid" $PLAY_AT click 1
-    at=$(python3 "$here/capture.py" wait "$capture" loud "$at" 10) || {
+    at=$(python3 "$here/sound_capture.py" wait "$capture" loud "$at" 10) || {
         fail "round $cycle: PLAY was not heard"
         break
     }
     xdotool mousemove --window "$wid" $STOP_AT click 1
-    at=$(python3 "$here/capture.py" wait "$capture" quiet "$at" 10) || {
+    at=$(python3 "$here/sound_capture.py" wait "$capture" quiet "$at" 10) || {
         fail "round $cycle: STOP did not silence the tone"
         break
     }
@@ -38,7 +38,7 @@ if [ -n "$rss10" ] && [ $((rss - rss10)) -gt 2048 ]; then fail "memory grew by $
 
 close_and_wait "$wid" "$pid"
 [ "$exit_code" = 0 ] || fail "exit code $exit_code"
-heard=$(python3 "$here/capture.py" bursts "$capture")
+heard=$(python3 "$here/sound_capture.py" bursts "$capture")
 [ "$heard" = "$cycles" ] || fail "$heard tones heard for $cycles PLAYs"
 stop_window_manager
 [ $status = 0 ] && echo PASS

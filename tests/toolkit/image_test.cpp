@@ -23,21 +23,10 @@ namespace {
 struct PngLayout {
     int width, height, colour, depth;
     bool interlaced = false;
-    std::vector<png_color> palette;
-    std::vector<uint8_t> trans_alpha; // palette transparency
-    bool trans_grey = false;
-    png_color_16 trans_colour{};
+    std::vector<png_color> palette = {};
+    std::vector<uint8_t> trans_alpha = {}; // palette transparency
+    int trans_grey = -1;                   // the grey level that is transparent
 };
-
-PngLayout layout(int width, int height, int colour, int depth, bool interlaced = false) {
-    PngLayout s;
-    s.width = width;
-    s.height = height;
-    s.colour = colour;
-    s.depth = depth;
-    s.interlaced = interlaced;
-    return s;
-}
 
 void write_to_vector(png_structp png, png_bytep data, png_size_t length) {
     auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
@@ -59,7 +48,9 @@ Bytes make_png(const PngLayout& s, const std::vector<Bytes>& rows) {
     if (!s.palette.empty()) png_set_PLTE(png, info, s.palette.data(), int(s.palette.size()));
     if (!s.trans_alpha.empty())
         png_set_tRNS(png, info, s.trans_alpha.data(), int(s.trans_alpha.size()), nullptr);
-    if (s.trans_grey) png_set_tRNS(png, info, nullptr, 0, &s.trans_colour);
+    png_color_16 grey{};
+    grey.gray = png_uint_16(s.trans_grey);
+    if (s.trans_grey >= 0) png_set_tRNS(png, info, nullptr, 0, &grey);
     png_write_info(png, info);
     std::vector<png_bytep> pointers;
     for (const Bytes& r : rows)
@@ -86,8 +77,7 @@ Bytes rgb_card(int w, int h, bool interlaced = false) {
             r.insert(r.end(), {uint8_t(16 * x), uint8_t(16 * y), uint8_t(x ^ y)});
         rows.push_back(r);
     }
-    PngLayout s = layout(w, h, PNG_COLOR_TYPE_RGB, 8, interlaced);
-    return make_png(s, rows);
+    return make_png({w, h, PNG_COLOR_TYPE_RGB, 8, interlaced}, rows);
 }
 
 TEST(PngDecode, RgbAndInterlacedGiveTheSamePixels) {
@@ -95,8 +85,7 @@ TEST(PngDecode, RgbAndInterlacedGiveTheSamePixels) {
         const Bytes file = rgb_card(11, 9, interlaced);
         PixelImage img;
         ASSERT_TRUE(png_decode(file.data(), file.size(), img)) << interlaced;
-        EXPECT_EQ(img.width, 11);
-        EXPECT_EQ(img.height, 9);
+        EXPECT_EQ((std::vector{img.width, img.height}), (std::vector{11, 9}));
         EXPECT_FALSE(img.alpha);
         for (int y = 0; y < 9; ++y)
             for (int x = 0; x < 11; ++x)
@@ -105,65 +94,58 @@ TEST(PngDecode, RgbAndInterlacedGiveTheSamePixels) {
     }
 }
 
-TEST(PngDecode, PaletteExpandsToRgbAndTransparencyToAlpha) {
+// Every other layout becomes 8-bit RGB, with alpha where the file has transparency.
+TEST(PngDecode, EveryLayoutBecomesEightBitRgbOrRgba) {
     const std::vector<png_color> palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {9, 8, 7}};
-    // 2-bit indices 0 1 2 3 in one row, packed into one byte.
-    const std::vector<Bytes> rows = {{0x1B}};
-    PngLayout s = layout(4, 1, PNG_COLOR_TYPE_PALETTE, 2);
-    s.palette = palette;
-    PixelImage img;
-    Bytes file = make_png(s, rows);
-    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
-    EXPECT_FALSE(img.alpha);
-    EXPECT_EQ(at(img, 0, 0), (std::vector<int>{255, 0, 0, 255}));
-    EXPECT_EQ(at(img, 3, 0), (std::vector<int>{9, 8, 7, 255}));
-
-    s.trans_alpha = {0, 128};
-    file = make_png(s, rows);
-    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
-    EXPECT_TRUE(img.alpha);
-    EXPECT_EQ(at(img, 0, 0), (std::vector<int>{255, 0, 0, 0}));
-    EXPECT_EQ(at(img, 1, 0), (std::vector<int>{0, 255, 0, 128}));
-    EXPECT_EQ(at(img, 2, 0), (std::vector<int>{0, 0, 255, 255}));
-}
-
-TEST(PngDecode, GreyBecomesRgb) {
-    // 8-bit grey, 2-bit grey (scaled to 8 bits), grey with alpha, grey with a tRNS value.
-    PixelImage img;
-    Bytes file = make_png(layout(2, 1, PNG_COLOR_TYPE_GRAY, 8), {{10, 200}});
-    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
-    EXPECT_EQ(at(img, 1, 0), (std::vector<int>{200, 200, 200, 255}));
-
-    file = make_png(layout(4, 1, PNG_COLOR_TYPE_GRAY, 2), {{0x1B}});
-    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
-    EXPECT_EQ(at(img, 0, 0), (std::vector<int>{0, 0, 0, 255}));
-    EXPECT_EQ(at(img, 1, 0), (std::vector<int>{85, 85, 85, 255}));
-    EXPECT_EQ(at(img, 3, 0), (std::vector<int>{255, 255, 255, 255}));
-
-    file = make_png(layout(1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8), {{77, 33}});
-    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
-    ASSERT_TRUE(img.alpha);
-    EXPECT_EQ(at(img, 0, 0), (std::vector<int>{77, 77, 77, 33}));
-
-    PngLayout s = layout(2, 1, PNG_COLOR_TYPE_GRAY, 8);
-    s.trans_grey = true;
-    s.trans_colour.gray = 10;
-    file = make_png(s, {{10, 200}});
-    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
-    ASSERT_TRUE(img.alpha);
-    EXPECT_EQ(at(img, 0, 0)[3], 0);
-    EXPECT_EQ(at(img, 1, 0), (std::vector<int>{200, 200, 200, 255}));
-}
-
-TEST(PngDecode, SixteenBitKeepsTheHighByte) {
-    const Bytes row = {0x12, 0x34, 0xAB, 0xCD, 0xFF, 0xFF, 0x80,
-                       0x00, 0x00, 0x01, 0x7F, 0xFF, 0x00, 0x00};
-    const Bytes file =
-        make_png(layout(1, 1, PNG_COLOR_TYPE_RGBA, 16), {Bytes(row.begin(), row.begin() + 8)});
-    PixelImage img;
-    ASSERT_TRUE(png_decode(file.data(), file.size(), img));
-    ASSERT_TRUE(img.alpha);
-    EXPECT_EQ(at(img, 0, 0), (std::vector<int>{0x12, 0xAB, 0xFF, 0x80}));
+    struct Case {
+        const char* name;
+        PngLayout layout;
+        Bytes row;
+        bool alpha;
+        std::vector<std::vector<int>> pixels; // x, then R, G, B, A
+    };
+    const std::vector<Case> cases = {
+        {"2-bit palette",
+         {4, 1, PNG_COLOR_TYPE_PALETTE, 2, false, palette},
+         {0x1B},
+         false,
+         {{0, 255, 0, 0, 255}, {3, 9, 8, 7, 255}}},
+        {"palette with tRNS",
+         {4, 1, PNG_COLOR_TYPE_PALETTE, 2, false, palette, {0, 128}},
+         {0x1B},
+         true,
+         {{0, 255, 0, 0, 0}, {1, 0, 255, 0, 128}, {2, 0, 0, 255, 255}}},
+        {"8-bit grey", {2, 1, PNG_COLOR_TYPE_GRAY, 8}, {10, 200}, false, {{1, 200, 200, 200, 255}}},
+        {"2-bit grey",
+         {4, 1, PNG_COLOR_TYPE_GRAY, 2},
+         {0x1B},
+         false,
+         {{0, 0, 0, 0, 255}, {1, 85, 85, 85, 255}, {3, 255, 255, 255, 255}}},
+        {"grey and alpha",
+         {1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8},
+         {77, 33},
+         true,
+         {{0, 77, 77, 77, 33}}},
+        {"grey with tRNS",
+         {2, 1, PNG_COLOR_TYPE_GRAY, 8, false, {}, {}, 10},
+         {10, 200},
+         true,
+         {{0, 10, 10, 10, 0}, {1, 200, 200, 200, 255}}},
+        {"16-bit RGBA keeps the high bytes",
+         {1, 1, PNG_COLOR_TYPE_RGBA, 16},
+         {0x12, 0x34, 0xAB, 0xCD, 0xFF, 0xFF, 0x80, 0x00},
+         true,
+         {{0, 0x12, 0xAB, 0xFF, 0x80}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = make_png(c.layout, {c.row});
+        PixelImage img;
+        ASSERT_TRUE(png_decode(file.data(), file.size(), img));
+        EXPECT_EQ(img.alpha, c.alpha);
+        for (const auto& p : c.pixels)
+            EXPECT_EQ(at(img, p[0], 0), (std::vector<int>(p.begin() + 1, p.end()))) << p[0];
+    }
 }
 
 TEST(PngDecode, DamagedDataGivesNothing) {
@@ -240,10 +222,10 @@ TEST(IcoDecode, ReadsAMaskedIconAndAnEmbeddedPng) {
     EXPECT_EQ(at(img, 2, 1), (std::vector<int>{32, 16, 3, 255}));
 }
 
-// Every prefix and many single-byte changes of valid files: a reader may refuse them or decode
-// them, but reads only the bytes it is given (each copy is its own exact-size block, so an
-// address sanitizer sees any byte read past the end).
-TEST(ImageReaders, DamagedFilesAreReadWithinTheirBounds) {
+// Every file cut short is refused, read only within the bytes it is given (each copy is its
+// own exact-size block, so an address sanitizer sees any byte read past the end).  The image
+// fuzzer changes bytes as well.
+TEST(ImageReaders, FilesCutShortAreRefusedWithinTheirBounds) {
     std::vector<Bytes> files = {rgb_card(6, 5), rgb_card(5, 4, true), make_bmp(3, 3)};
     Bytes ico(6 + 16, 0);
     put_u16(ico, 2, 1);
@@ -252,24 +234,13 @@ TEST(ImageReaders, DamagedFilesAreReadWithinTheirBounds) {
     put_u32(ico, 6 + 12, 22);
     ico.insert(ico.end(), files[0].begin(), files[0].end());
     files.push_back(ico);
-    uint32_t seed = 12345;
-    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
     PixelImage img;
-    for (const Bytes& file : files) {
+    for (const Bytes& file : files)
         for (size_t n = 0; n < file.size(); ++n) {
             auto copy = std::make_unique<uint8_t[]>(n ? n : 1);
             std::memcpy(copy.get(), file.data(), n);
             EXPECT_FALSE(image_decode(copy.get(), n, img)) << n;
         }
-        for (int i = 0; i < 300; ++i) {
-            auto copy = std::make_unique<uint8_t[]>(file.size());
-            std::memcpy(copy.get(), file.data(), file.size());
-            copy[next() % file.size()] ^= uint8_t(1 + next() % 255);
-            if (image_decode(copy.get(), file.size(), img)) {
-                EXPECT_EQ(img.pixels.size(), size_t(img.width) * img.height * (img.alpha ? 4 : 3));
-            }
-        }
-    }
 }
 
 #if defined(__linux__)
