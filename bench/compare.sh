@@ -19,8 +19,8 @@ done
 
 tone="--frequency 315 --amplitude 100 --duration 512 --rate 44100 --bits 16 --channels 2"
 bytes=$((44 + 512 * 44100 * 4))
-names=("Sine" "Saw" "Absolute Sine" "SquareWave" "Triangle" "Pink Synth" "Absolute Square"
-    "White Noise" "Inverse Sine")
+# The style names as the renderer lists them.
+IFS=$'\n' read -r -d '' -a names < <("$render" --style '' 2>&1 | sed -n 's/.* one of //p' | sed 's/, /\n/g') || true
 rows=() options=()
 for style in 0 1 2 3 4 5 6 7 8; do
     rows+=("${names[$style]}") options+=("--style $style")

@@ -8,23 +8,26 @@
 import json
 import sys
 
-STYLES = ["Sine", "Saw", "Absolute Sine", "SquareWave", "Triangle", "Pink Synth",
-          "Absolute Square", "White Noise", "Inverse Sine"]
 VARIANTS = ["plain", "sweep", "fade_in", "fade_out", "both_fades"]
 
 
 def main(path):
-    median = {}
+    median, styles = {}, []
     for b in json.load(open(path))["benchmarks"]:
         # Without repetitions every run is its own row; with them, only the medians count.
         if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
             continue
-        kind, style, variant = b["run_name"].split("/")[:3]
+        parts = b["run_name"].split("/")
+        if len(parts) < 3:  # compile/<style>: not part of the table
+            continue
+        kind, style, variant = parts[:3]
         median[(kind, style, variant)] = b["real_time"]
+        if style not in styles:
+            styles.append(style)
 
     def table(title, cell):
         print(f"{title:16}" + "".join(f"{v:>12}" for v in VARIANTS))
-        for style in STYLES:
+        for style in styles:
             row = f"{style:16}"
             for variant in VARIANTS:
                 ref = median.get(("reference", style, variant))

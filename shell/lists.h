@@ -15,11 +15,6 @@ inline constexpr ListEntry RATE_ENTRIES[] = {
     {"5512", 5512}, {"11025", 11025}, {"22050", 22050}, {"44100", 44100}};
 // Bytes per sample for 8-bit and 16-bit samples.
 inline constexpr ListEntry BITS_ENTRIES[] = {{"8", 1}, {"16", 2}};
-// The tone styles; the value of each is its position.
-inline constexpr ListEntry STYLE_ENTRIES[] = {
-    {"Sine", 0},        {"Saw", 1},        {"Absolute Sine", 2},   {"SquareWave", 3},
-    {"Triangle", 4},    {"Pink Synth", 5}, {"Absolute Square", 6}, {"White Noise", 7},
-    {"Inverse Sine", 8}};
 inline constexpr ListEntry AMPLITUDE_ENTRIES[] = {{"0", 0},   {"5", 5},   {"10", 10}, {"15", 15},
                                                   {"20", 20}, {"25", 25}, {"30", 30}, {"35", 35},
                                                   {"40", 40}, {"45", 45}, {"50", 50}, {"60", 60},

@@ -3,6 +3,7 @@
 
 #include "shell/lists.h"
 #include "shell/shell.h"
+#include "synth/tone.h"
 #include "toolkit/toolkit.h"
 #include "variants/variant_profile.h"
 
@@ -75,8 +76,11 @@ void build_main_window() {
                DEFAULT_RATE_POSITION);
     fixed_list(s.bits_caption, s.bits_list, "# OF BITS", COLUMN_3, 20, BITS_ENTRIES,
                DEFAULT_BITS_POSITION);
-    fixed_list(s.style_caption, s.style_list, "STYLES", COLUMN_1, 100, STYLE_ENTRIES,
-               DEFAULT_STYLE_POSITION);
+    // The style list holds the synthesizer's own names; a style is its position.
+    s.style_list = captioned_list(s.style_caption, "STYLES", COLUMN_1, 100);
+    for (const char* name : TONE_STYLE_NAMES)
+        control_add_item(s.style_list, -1, name);
+    control_set_state(s.style_list, DEFAULT_STYLE_POSITION);
 
     s.frequency_list = captioned_list(s.frequency_caption, "FREQUENCY", COLUMN_2, 100);
     add_frequencies(s.frequency_list, profile);

@@ -31,17 +31,14 @@ inline double sign(double x) {
     return x > 0 ? 1.0 : x < 0 ? -1.0 : 0.0;
 }
 
+// Sample s faded at t = i / frames, the frame's place in the tone, before rounding: mode 1 fades
+// in, 2 out, 3 both ways.
+constexpr double faded(double s, double t, int32_t mode) {
+    return mode == 1 ? s * t : mode == 2 ? s * (1.0 - t) : ((1.0 - t) * (4.0 * s)) * t;
+}
+
 // The fade envelope at frame i of n: mode bit 0 fades in, bit 1 fades out.
 inline int16_t apply_envelope(int16_t s, int32_t mode, int64_t i, int64_t frames) {
-    const double t = double(i) / double(frames);
-    switch (mode) {
-    case 1:
-        return q16(double(s) * t);
-    case 2:
-        return q16(double(s) * (1.0 - t));
-    case 3:
-        return q16(((1.0 - t) * double(4 * int32_t(s))) * t);
-    default:
-        return s;
-    }
+    if (mode < 1 || mode > 3) return s;
+    return q16(faded(double(s), double(i) / double(frames), mode));
 }

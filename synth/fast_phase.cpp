@@ -7,14 +7,6 @@
 #include <bit>
 
 namespace {
-// One frame's step exactly as the reference takes it: the double sum of two such floats is
-// exact, so rounding it to float is the float sum.
-inline float phase_step(float phi, float dphi) {
-    float next = phi + dphi;
-    if (next > TWO_PI_F) next = next - TWO_PI_F;
-    return next;
-}
-
 inline uint32_t exponent_field(float x) {
     return std::bit_cast<uint32_t>(x) >> 23;
 }

@@ -65,7 +65,7 @@ void plan_tone(ToneSetup& t, uint8_t* image, size_t block_size, float frequency,
     t.data_size = data - data % t.block_align;
     le_write_u32(image + WAV_DATA_SIZE_OFFSET, uint32_t(t.data_size));
 
-    t.dphi = float(double(t.frequency) / t.rate * double(TWO_PI_F));
+    t.dphi = phase_increment(t.frequency, t.rate);
     t.phase = 0.0f;
     t.frames = t.data_size / t.block_align;
     if (t.sweep) t.df = float(double(t.span) / double(t.frames));

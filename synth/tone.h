@@ -28,27 +28,40 @@ constexpr float HALF_PI_F = 1.5707963705062866f;
 constexpr double PI_D = 3.141592653589793;
 constexpr int32_t NOISE_RANGE_MAX = 2147483645;
 
+// One frame's phase step: the float sum (the double sum of two such floats is exact, so its
+// rounding to float is the float sum), less 2 pi once past 2 pi (exact too).
+inline float phase_step(float phase, float dphi) {
+    float next = phase + dphi;
+    if (next > TWO_PI_F) next = next - TWO_PI_F;
+    return next;
+}
+
+// The phase increment of a frame at the given frequency.
+inline float phase_increment(float frequency, double rate) {
+    return float(double(frequency) / rate * double(TWO_PI_F));
+}
+
 // Everything the per-frame loop needs, worked out once from the parameters and the image
 // header.  32-bit quantities stay floats: their rounding is part of the waveform.
 struct ToneSetup {
     int32_t style;
-    int32_t rate;        // R
-    int32_t channels;    // K
-    int32_t width;       // W, bytes per sample
-    int32_t block_align; // B
-    int64_t data_size;   // D, as written at offset 40
-    int64_t frames;      // N = D / B
+    int32_t rate;
+    int32_t channels;
+    int32_t width;       // bytes per sample
+    int32_t block_align; // bytes per frame
+    int64_t data_size;   // as written at offset 40
+    int64_t frames;      // data_size / block_align
     bool sweep;
     int32_t envelope; // bit 0 fade in, bit 1 fade out
-    float frequency;  // f, after clamping and cycle fitting
-    float span;       // e - f
+    float frequency;  // after clamping and cycle fitting
+    float span;       // the sweep's end frequency less the start
     float df;         // frequency step per frame
     float dphi;       // phase step of the first frame
     float phase;      // start phase
-    float peak;       // P, after the style's own adjustment
+    float peak;       // after the style's own adjustment
     // Style constants.
-    float pink_log10_peak; // log10 P as a 32-bit real (Pink Synth)
-    double abs_sine_level; // sin(P + pi) (Absolute Sine)
+    float pink_log10_peak; // log10 peak as a 32-bit real (Pink Synth)
+    double abs_sine_level; // sin(peak + pi) (Absolute Sine)
 };
 
 enum class FillResult { no_image, no_style, filled };

@@ -54,14 +54,6 @@ constexpr double INV_HALF_PI32 = 1.0 / double(HALF_PI_F);
 // ---------------------------------------------------------------------------------------
 // Phase
 
-// One frame's step exactly as the reference takes it: the double sum of two such floats is
-// exact, so rounding it to float is the float sum.
-inline float phase_step(float phi, float dphi) {
-    float next = phi + dphi;
-    if (next > TWO_PI_F) next = next - TWO_PI_F;
-    return next;
-}
-
 // The phase steps of a sweep for frames first .. first + n - 1: the step after frame i uses
 // frame i's frequency.
 // The quotient by the rate becomes a product with its reciprocal (within two ulps of the
@@ -135,7 +127,7 @@ void sweep_steps(float* dphi, int64_t first, int32_t n, double df, double f, dou
         const float current = float((base + double(j)) * df + f);
         const double step = double(current) * inverse * double(TWO_PI_F);
         if (!fast::narrows_firmly_ulps(step, STEP_TOLERANCE_ULPS))
-            dphi[j] = float(double(current) / rate * double(TWO_PI_F));
+            dphi[j] = phase_increment(current, rate);
         else
             dphi[j] = float(step);
     }
@@ -164,35 +156,13 @@ void walk_sweep_in_place(float& phase, float* steps, int32_t n) {
 // ---------------------------------------------------------------------------------------
 // Noise: the generator's own algorithm, inlined, on a copy of its state.
 
-inline uint64_t rotl(uint64_t x, int k) {
-    return (x << k) | (x >> (64 - k));
-}
-
 void draw_noise(RandomState& state, int32_t* out, int32_t n) {
-    uint64_t s0 = state.s[0], s1 = state.s[1], s2 = state.s[2], s3 = state.s[3];
-    constexpr uint32_t range = uint32_t(NOISE_RANGE_MAX) + 1u;
-    constexpr uint32_t threshold = uint32_t(-range) % range;
+    RandomState local = state; // in registers for the whole block
     for (int32_t j = 0; j < n; ++j) {
-        for (;;) {
-            const uint64_t result = rotl(s1 * 5, 7) * 9;
-            const uint64_t t = s1 << 17;
-            s2 ^= s0;
-            s3 ^= s1;
-            s1 ^= s2;
-            s0 ^= s3;
-            s2 ^= t;
-            s3 = rotl(s3, 45);
-            const uint64_t m = uint64_t(uint32_t(result >> 32)) * range;
-            if (uint32_t(m) >= threshold) {
-                if (out) out[j] = int32_t(m >> 32);
-                break;
-            }
-        }
+        const int32_t r = random_bounded(local, NOISE_RANGE_MAX);
+        if (out) out[j] = r;
     }
-    state.s[0] = s0;
-    state.s[1] = s1;
-    state.s[2] = s2;
-    state.s[3] = s3;
+    state = local;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -222,7 +192,7 @@ FAST_BODY void saw_block_body(const float* phase, int16_t* out, int32_t n, doubl
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const double y = p * (double(phase[j]) - PI32) * INV_PI32;
-        out[j] = int16_t(int32_t(fast::round_even(y))); // within -P .. P: no range test
+        out[j] = int16_t(int32_t(fast::round_even(y))); // within -peak .. peak: no range test
         unsure |= int32_t(!fast::rounds_firmly(y, SAMPLE_TOLERANCE));
     }
     if (!unsure) return;
@@ -235,7 +205,7 @@ FAST_BODY void saw_block_body(const float* phase, int16_t* out, int32_t n, doubl
 FAST_VARIANTS(saw_block, (const float* phase, int16_t* out, int32_t n, double p),
               (phase, out, n, p))
 
-// P x sign(pi - phi) takes three values only; the float phase against the float pi decides
+// peak x sign(pi - phi) takes three values only; the float phase against the float pi decides
 // which, exactly as the double comparison does.
 FAST_BODY void square_block_body(const float* phase, int16_t* out, int32_t n, double p) {
     const int16_t high = q16(p), low = q16(-p);
@@ -247,7 +217,7 @@ FAST_VARIANTS(square_block, (const float* phase, int16_t* out, int32_t n, double
 
 // sign(pi - phi) x (phi - pi) is -|phi - pi| exactly (the difference of two floats is exact
 // in double, and a product by +-1 too; at phi = pi both give a zero that 1 + 0 absorbs).  The
-// triangle never leaves -P .. P, so the rounded value needs no range test.
+// triangle never leaves -peak .. peak, so the rounded value needs no range test.
 FAST_BODY void triangle_block_body(const float* phase, int16_t* out, int32_t n, double p) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
@@ -403,20 +373,9 @@ FAST_VARIANTS(noise_block, (const int32_t* r, int16_t* out, int32_t n, double p)
 // ---------------------------------------------------------------------------------------
 // Envelope and output
 
-// The fade gain t = i / N comes from a product with 1 / N (within two ulps); frames whose
+// The fade gain t = i / frames comes from a product with 1 / frames (within two ulps); frames whose
 // faded value lies near a rounding boundary are redone with the quotient.
 constexpr double ENVELOPE_TOLERANCE = 1e-8;
-
-inline double faded(double s, double t, int32_t mode) {
-    switch (mode) {
-    case 1:
-        return s * t;
-    case 2:
-        return s * (1.0 - t);
-    default:
-        return ((1.0 - t) * (4.0 * s)) * t;
-    }
-}
 
 // One loop per mode, so that each vectorises to its own few operations.
 template <int32_t Mode>
@@ -424,10 +383,7 @@ FAST_BODY int32_t envelope_pass(int16_t* s, int32_t n, double base, double inver
     const double* index = FRAME_INDEX.value;
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
-        const double t = (base + index[j]) * inverse;
-        const double y = Mode == 1   ? double(s[j]) * t
-                         : Mode == 2 ? double(s[j]) * (1.0 - t)
-                                     : ((1.0 - t) * double(4 * int32_t(s[j]))) * t;
+        const double y = faded(double(s[j]), (base + index[j]) * inverse, Mode);
         s[j] = fast::q16(y);
         unsure |= int32_t(!fast::rounds_firmly(y, ENVELOPE_TOLERANCE));
     }

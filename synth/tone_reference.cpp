@@ -66,11 +66,8 @@ void write_frames_reference(const ToneSetup& t, uint8_t* data) {
                 *out++ = uint8_t(word >> 8);
             }
         }
-        if (t.sweep) {
-            const float current = float(double(i) * double(t.df) + double(t.frequency));
-            dphi = float(double(current) / t.rate * double(TWO_PI_F));
-        }
-        phase = float(double(phase) + double(dphi));
-        if (phase > TWO_PI_F) phase = float(double(phase) - double(TWO_PI_F));
+        if (t.sweep)
+            dphi = phase_increment(float(double(i) * double(t.df) + double(t.frequency)), t.rate);
+        phase = phase_step(phase, dphi);
     }
 }

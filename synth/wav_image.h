@@ -12,7 +12,6 @@ constexpr int32_t IMAGE_QUERY_ADDRESS = -1;
 constexpr size_t WAV_HEADER_SIZE = 44;
 
 // Header field offsets.
-constexpr size_t WAV_RIFF_SIZE_OFFSET = 4;
 constexpr size_t WAV_CHANNELS_OFFSET = 22;
 constexpr size_t WAV_RATE_OFFSET = 24;
 constexpr size_t WAV_BITS_OFFSET = 34;

@@ -4,6 +4,7 @@
 set -u
 source "$1"
 render=$2
+PATH=$(dirname "$(realpath "$render")"):$PATH
 . "$(dirname "$0")/check.sh"
 
 # offers EXPECTED WORD...: completing the last of the words after varnok-render offers the

@@ -35,18 +35,17 @@ def low16(n):
 rha=lambda x: math.floor(x+0.5) if x>0 else math.ceil(x-0.5)
 sign=lambda x: 1 if x>0 else (-1 if x<0 else 0)
 def sqrt(x): return math.sqrt(x) if x>=0 else float('nan')
-def render(rate,W,K,style,freq,dur,amp,sweep,fin,fout):
+def render(rate,width,channels,style,freq,dur,amp,sweep,fin,fout):
     rate=5512 if rate<=5512 else 11025 if rate<=11025 else 22050 if rate<=22050 else 44100
     dur=f32(dur); freq=f32(freq); sweep=f32(sweep)
     if dur<f32(0.1): dur=f32(0.1)
-    F=round(rate*dur); D0=F*W*K; S=D0+36; S+= S&1
-    block=S+8
-    img=bytearray([128 if W==1 else 0])*block
-    hdr=b'RIFF'+struct.pack('<I',S)+b'WAVEfmt '+struct.pack('<IHHIIHH',16,1,K,rate,rate*W*K,W*K,W*8)+b'data'+struct.pack('<I',D0)
+    planned_frames=round(rate*dur); planned_size=planned_frames*width*channels; riff_size=planned_size+36; riff_size+= riff_size&1
+    block=riff_size+8
+    img=bytearray([128 if width==1 else 0])*block
+    hdr=b'RIFF'+struct.pack('<I',riff_size)+b'WAVEfmt '+struct.pack('<IHHIIHH',16,1,channels,rate,rate*width*channels,width*channels,width*8)+b'data'+struct.pack('<I',planned_size)
     img[:44]=hdr
-    R=rate
     def clamp(fr):
-        if fr>=R/2: return f32(R/2-1)
+        if fr>=rate/2: return f32(rate/2-1)
         if fr<20: return f32(20.0)
         return fr
     freq=clamp(freq); f=f32(rha(freq*dur)/dur)
@@ -54,59 +53,59 @@ def render(rate,W,K,style,freq,dur,amp,sweep,fin,fout):
     sw = sweep!=0
     if sw:
         e=clamp(sweep); m=f32((f+e)/2); m=f32(rha(m*dur)/dur); e=f32(2*m-f); span=f32(e-f)
-    D=q32(dur*R*W*K)
-    if D&1: D+=1
-    D=max(0,min(D, block-44)); D-=D%(W*K)
-    img[40:44]=struct.pack('<I',D)
-    dphi=f32(f/R*TWO); phi=f32(0.0); N=D//(W*K)
-    if sw: df=f32(span/N)
-    P=f32((2**(8*W)/2-1)*amp/100)
+    data_size=q32(dur*rate*width*channels)
+    if data_size&1: data_size+=1
+    data_size=max(0,min(data_size, block-44)); data_size-=data_size%(width*channels)
+    img[40:44]=struct.pack('<I',data_size)
+    dphi=f32(f/rate*TWO); phi=f32(0.0); frames=data_size//(width*channels)
+    if sw: df=f32(span/frames)
+    peak=f32((2**(8*width)/2-1)*amp/100)
     if style==5:
-        a=f32(acos(f32(1/math.sqrt(3)))); P=f32(P/(sin(a)*sin(2*a))); phi=HALF
-    elif style==6: P=f32(P/2.25)
+        a=f32(acos(f32(1/math.sqrt(3)))); peak=f32(peak/(sin(a)*sin(2*a))); phi=HALF
+    elif style==6: peak=f32(peak/2.25)
     elif style==4: phi=HALF
     elif style in (1,2): phi=PI
-    lg = f32(log10(P)) if P>0 else -math.inf
+    lg = f32(log10(peak)) if peak>0 else -math.inf
     pos=44
     out=img
-    for i in range(N):
-        if style==0: s=q16(P*sin(phi))
-        elif style==1: s=q16(P*(phi-PI)/PI)
+    for i in range(frames):
+        if style==0: s=q16(peak*sin(phi))
+        elif style==1: s=q16(peak*(phi-PI)/PI)
         elif style==2:
-            c=f32(cos((phi-PI)/PI)); pw=f32(power(c,PI)); s=q16(pw*sin(P+PID)*P)
-        elif style==3: s=q16(P*sign(PI-phi))
-        elif style==4: s=q16(P*(1+sign(PI-phi)*(phi-PI)/HALF))
+            c=f32(cos((phi-PI)/PI)); pw=f32(power(c,PI)); s=q16(pw*sin(peak+PID)*peak)
+        elif style==3: s=q16(peak*sign(PI-phi))
+        elif style==4: s=q16(peak*(1+sign(PI-phi)*(phi-PI)/HALF))
         elif style==5:
-            s0=q16((sin(phi)*sin(2*phi))*P)
+            s0=q16((sin(phi)*sin(2*phi))*peak)
             prod=s0*lg
             if prod!=prod: v=float('nan')
             else:
-                r=sqrt(prod); v=abs(P*r) if r==r else float('nan')
+                r=sqrt(prod); v=abs(peak*r) if r==r else float('nan')
             s=low16(q32(v))
         elif style==6:
             rt=f32(math.sqrt(phi)); an=f32(acos(rt))
             if an!=an: s=-32768
             else:
-                s=q16(-sqrt((sin(an)*cos(phi))*P))
-        elif style==8: s=q16(-(P*sin(phi)))
-        t=i/N
+                s=q16(-sqrt((sin(an)*cos(phi))*peak))
+        elif style==8: s=q16(-(peak*sin(phi)))
+        t=i/frames
         if mode==1: s=q16(s*t)
         elif mode==2: s=q16(s*(1-t))
         elif mode==3: s=q16(((1-t)*(4*s))*t)
-        if W==1:
+        if width==1:
             b=(s+128)&0xff
-            for k in range(K): out[pos+k]=b
+            for k in range(channels): out[pos+k]=b
         else:
             b=struct.pack('<h',s)
-            for k in range(K): out[pos+2*k:pos+2*k+2]=b
+            for k in range(channels): out[pos+2*k:pos+2*k+2]=b
         if sw:
-            cur=f32(i*df+f); dphi=f32(cur/R*TWO)
+            cur=f32(i*df+f); dphi=f32(cur/rate*TWO)
         phi=f32(phi+dphi)
         if phi>TWO: phi=f32(phi-TWO)
-        pos+=W*K
+        pos+=width*channels
         if pos>block-1: break
     return bytes(out)
 if __name__=='__main__':
     a=sys.argv[1:]
-    rate,W,K,style=map(int,a[:4]); freq,dur=float(a[4]),float(a[5]); amp=int(a[6]); sweep=float(a[7]); fin,fout=int(a[8]),int(a[9])
-    sys.stdout.buffer.write(render(rate,W,K,style,freq,dur,amp,sweep,fin,fout))
+    rate,width,channels,style=map(int,a[:4]); freq,dur=float(a[4]),float(a[5]); amp=int(a[6]); sweep=float(a[7]); fin,fout=int(a[8]),int(a[9])
+    sys.stdout.buffer.write(render(rate,width,channels,style,freq,dur,amp,sweep,fin,fout))

@@ -17,9 +17,6 @@ uint64_t splitmix64(uint64_t& x) {
     return z ^ (z >> 31);
 }
 
-uint64_t rotl(uint64_t x, int k) {
-    return (x << k) | (x >> (64 - k));
-}
 } // namespace
 
 RandomState random_state_from_seed(uint64_t seed) {
@@ -27,32 +24,6 @@ RandomState random_state_from_seed(uint64_t seed) {
     for (auto& word : s.s)
         word = splitmix64(seed);
     return s;
-}
-
-uint64_t random_next(RandomState& st) {
-    uint64_t* s = st.s;
-    const uint64_t result = rotl(s[1] * 5, 7) * 9;
-    const uint64_t t = s[1] << 17;
-    s[2] ^= s[0];
-    s[3] ^= s[1];
-    s[1] ^= s[2];
-    s[0] ^= s[3];
-    s[2] ^= t;
-    s[3] = rotl(s[3], 45);
-    return result;
-}
-
-int32_t random_bounded(RandomState& st, int32_t max) {
-    if (max <= 0) return 0;
-    const uint32_t range = static_cast<uint32_t>(max) + 1u;
-    // Lemire: the high half of a 32x32 product is uniform once the low half is past the
-    // threshold (2^32 mod range).
-    const uint32_t threshold = static_cast<uint32_t>(-range) % range;
-    for (;;) {
-        const uint64_t m =
-            static_cast<uint64_t>(static_cast<uint32_t>(random_next(st) >> 32)) * range;
-        if (static_cast<uint32_t>(m) >= threshold) return static_cast<int32_t>(m >> 32);
-    }
 }
 
 RandomState& random_process_state() {

@@ -20,7 +20,6 @@ struct VariantProfile {
     int32_t frequency_entry_count;
     int32_t frequency_default_position;
     bool opens_free_page;
-    bool has_process_launching;
 };
 
 // The profile of the program being built.

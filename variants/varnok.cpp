@@ -4,7 +4,7 @@
 
 namespace {
 constexpr VariantProfile VARNOK_PROFILE = {
-    "VARNOK", "1.3", FULL_FREQUENCY_ENTRIES, FULL_FREQUENCY_ENTRY_COUNT, 16, true, true,
+    "VARNOK", "1.3", FULL_FREQUENCY_ENTRIES, FULL_FREQUENCY_ENTRY_COUNT, 16, true,
 };
 static_assert(VARNOK_PROFILE.frequency_entries[16].hz == 315);
 } // namespace

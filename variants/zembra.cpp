@@ -12,7 +12,6 @@ constexpr VariantProfile ZEMBRA_PROFILE = {
     FULL_FREQUENCY_ENTRY_COUNT - ZEMBRA_FIRST_ENTRY,
     16,
     false,
-    false,
 };
 static_assert(ZEMBRA_PROFILE.frequency_entry_count == 30);
 static_assert(ZEMBRA_PROFILE.frequency_entries[0].hz == 25);
