@@ -3,8 +3,7 @@
 namespace expected {
 
 const char* const TITLE_START = "VARNOK V 1.3  (32 Bit)";
-const float DEFAULT_FREQUENCY = 315.0f;
-const size_t ITEM_COUNT = 120;
+const int32_t DEFAULT_FREQUENCY_POSITION = 16;
 const bool OPENS_FREE_PAGE = true;
 
 std::vector<std::string> frequencies() {

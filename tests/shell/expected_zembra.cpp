@@ -3,8 +3,7 @@
 namespace expected {
 
 const char* const TITLE_START = "ZEMBRA V 1.2  (32 Bit)";
-const float DEFAULT_FREQUENCY = 1000.0f;
-const size_t ITEM_COUNT = 110;
+const int32_t DEFAULT_FREQUENCY_POSITION = 16;
 const bool OPENS_FREE_PAGE = false;
 
 std::vector<std::string> frequencies() {

@@ -198,6 +198,46 @@ std::vector<std::string> items(int32_t list) {
     }
 }
 
+// A tone as the lists describe it.
+struct Tone {
+    int32_t channels = 1, rate = 44100, bytes = 2, style = 0, frequency = 0, amplitude = 25,
+            duration = 1, sweep = 0, fade_in = 0, fade_out = 0;
+};
+
+// The ten lists: caption and its place, entries, the value of each and the default.
+struct List {
+    const char* caption;
+    int32_t x, y;
+    int32_t S::*caption_field, S::*list_field;
+    int32_t Tone::*value_field;
+    std::vector<int32_t> values;
+    int32_t default_position;
+    std::vector<std::string> entries = {}; // empty: the values in decimal
+};
+std::vector<List> lists() {
+    const std::vector<std::string> off_on = {"OFF", "ON"};
+    // clang-format off
+    return {
+        {"# OF CHANNELS", 20, 20, &S::channels_caption, &S::channels_list, &Tone::channels, {1, 2}, 0},
+        {"SAMPLE RATE", 190, 20, &S::rate_caption, &S::rate_list, &Tone::rate, {5512, 11025, 22050, 44100}, 3},
+        {"# OF BITS", 360, 20, &S::bits_caption, &S::bits_list, &Tone::bytes, {1, 2}, 1, {"8", "16"}},
+        {"STYLES", 20, 100, &S::style_caption, &S::style_list, &Tone::style, {0, 1, 2, 3, 4, 5, 6, 7, 8}, 0,
+         {"Sine", "Saw", "Absolute Sine", "SquareWave", "Triangle", "Pink Synth", "Absolute Square",
+          "White Noise", "Inverse Sine"}},
+        {"FREQUENCY", 190, 100, &S::frequency_caption, &S::frequency_list, &Tone::frequency,
+         expected::frequency_values(), expected::DEFAULT_FREQUENCY_POSITION, expected::frequencies()},
+        {"AMPLITUDE", 360, 100, &S::amplitude_caption, &S::amplitude_list, &Tone::amplitude,
+         {0, 5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 60, 70, 80, 90, 100}, 5},
+        {"DURATION", 20, 180, &S::duration_caption, &S::duration_list, &Tone::duration,
+         {1, 2, 4, 8, 12, 16, 24, 32, 64, 128, 256, 512}, 0},
+        {"SWEEP (0 = OFF)", 190, 180, &S::sweep_caption, &S::sweep_list, &Tone::sweep,
+         expected::sweep_values(), 0, expected::sweeps()},
+        {"FADE IN", 360, 180, &S::fade_in_caption, &S::fade_in_list, &Tone::fade_in, {0, 1}, 0, off_on},
+        {"FADE OUT", 20, 260, &S::fade_out_caption, &S::fade_out_list, &Tone::fade_out, {0, 1}, 0, off_on},
+    };
+    // clang-format on
+}
+
 TEST_F(Shell, TheWindowShowsTenCaptionedListsAndFourButtons) {
     check([] {
         const NativeHandle window = window_native_handle(shell_state.main_window);
@@ -207,53 +247,7 @@ TEST_F(Shell, TheWindowShowsTenCaptionedListsAndFourButtons) {
         ASSERT_TRUE(probe_geometry(window, &frame, &client));
         EXPECT_EQ((std::vector{client.width, client.height}), (std::vector{540, 400}));
 
-        struct Row {
-            const char* caption;
-            int32_t x, y;
-            int32_t S::*caption_field, S::*list_field;
-            std::vector<std::string> entries;
-            int32_t default_position;
-        };
-        const std::vector<Row> rows = {
-            {"# OF CHANNELS", 20, 20, &S::channels_caption, &S::channels_list, {"1", "2"}, 0},
-            {"SAMPLE RATE",
-             190,
-             20,
-             &S::rate_caption,
-             &S::rate_list,
-             {"5512", "11025", "22050", "44100"},
-             3},
-            {"# OF BITS", 360, 20, &S::bits_caption, &S::bits_list, {"8", "16"}, 1},
-            {"STYLES",
-             20,
-             100,
-             &S::style_caption,
-             &S::style_list,
-             {"Sine", "Saw", "Absolute Sine", "SquareWave", "Triangle", "Pink Synth",
-              "Absolute Square", "White Noise", "Inverse Sine"},
-             0},
-            {"FREQUENCY", 190, 100, &S::frequency_caption, &S::frequency_list,
-             expected::frequencies(), 16},
-            {"AMPLITUDE",
-             360,
-             100,
-             &S::amplitude_caption,
-             &S::amplitude_list,
-             {"0", "5", "10", "15", "20", "25", "30", "35", "40", "45", "50", "60", "70", "80",
-              "90", "100"},
-             5},
-            {"DURATION",
-             20,
-             180,
-             &S::duration_caption,
-             &S::duration_list,
-             {"1", "2", "4", "8", "12", "16", "24", "32", "64", "128", "256", "512"},
-             0},
-            {"SWEEP (0 = OFF)", 190, 180, &S::sweep_caption, &S::sweep_list, expected::sweeps(), 0},
-            {"FADE IN", 360, 180, &S::fade_in_caption, &S::fade_in_list, {"OFF", "ON"}, 0},
-            {"FADE OUT", 20, 260, &S::fade_out_caption, &S::fade_out_list, {"OFF", "ON"}, 0},
-        };
-        for (const Row& row : rows) {
+        for (const List& row : lists()) {
             SCOPED_TRACE(row.caption);
             const int32_t list = shell_state.*row.list_field;
             EXPECT_EQ(std::string(probe_text(native(row.caption_field))), row.caption);
@@ -263,7 +257,10 @@ TEST_F(Shell, TheWindowShowsTenCaptionedListsAndFourButtons) {
             ASSERT_TRUE(probe_geometry(toolkit_control_native(list), &frame, &client));
             EXPECT_EQ((std::vector{frame.x, frame.y, frame.width}),
                       (std::vector{row.x, row.y + 30, 160}));
-            EXPECT_EQ(items(list), row.entries);
+            std::vector<std::string> entries = row.entries;
+            for (size_t i = 0; entries.size() < row.values.size(); ++i)
+                entries.push_back(std::to_string(row.values[i]));
+            EXPECT_EQ(items(list), entries);
             EXPECT_EQ(control_get_state(list), row.default_position);
         }
         struct Button {
@@ -289,45 +286,21 @@ TEST_F(Shell, TheWindowShowsTenCaptionedListsAndFourButtons) {
 // The tone of every entry of every list, one COMPILE and PLAY each: the bytes the device is
 // handed are the renderer's for the entry's value, everything else as chosen before.
 TEST_F(Shell, EveryEntryPlaysTheToneOfItsValue) {
-    struct Tone {
-        int32_t channels = 1, rate = 44100, bytes = 2, style = 0, frequency, amplitude = 25,
-                duration = 1, sweep = 0, fade_in = 0, fade_out = 0;
-    };
-    struct Case {
-        int32_t S::*list;
-        int32_t Tone::*field;
-        std::vector<int32_t> values;
-        int32_t default_position;
-    };
-    const std::vector<Case> cases = {
-        {&S::channels_list, &Tone::channels, {1, 2}, 0},
-        {&S::rate_list, &Tone::rate, {5512, 11025, 22050, 44100}, 3},
-        {&S::bits_list, &Tone::bytes, {1, 2}, 1},
-        {&S::style_list, &Tone::style, {0, 1, 2, 3, 4, 5, 6, 7, 8}, 0},
-        {&S::frequency_list, &Tone::frequency, expected::frequency_values(), 16},
-        {&S::amplitude_list,
-         &Tone::amplitude,
-         {0, 5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 60, 70, 80, 90, 100},
-         5},
-        {&S::duration_list, &Tone::duration, {1, 2, 4, 8, 12, 16, 24, 32, 64, 128, 256, 512}, 0},
-        {&S::sweep_list, &Tone::sweep, expected::sweep_values(), 0},
-        {&S::fade_in_list, &Tone::fade_in, {0, 1}, 0},
-        {&S::fade_out_list, &Tone::fade_out, {0, 1}, 0},
-    };
     // Each case puts its list back at its default entry; the tones expected, in order.
     Tone now;
-    now.frequency = int32_t(expected::DEFAULT_FREQUENCY);
+    for (const List& c : lists())
+        now.*c.value_field = c.values[c.default_position];
     std::vector<Tone> tones;
-    for (const Case& c : cases) {
+    for (const List& c : lists()) {
         for (size_t p = 0; p < c.values.size(); ++p) {
-            choose(c.list, int32_t(p));
+            choose(c.list_field, int32_t(p));
             click(&S::compile_button);
             click(&S::play_button);
-            now.*c.field = c.values[p];
+            now.*c.value_field = c.values[p];
             tones.push_back(now);
         }
-        choose(c.list, c.default_position);
-        now.*c.field = c.values[c.default_position];
+        choose(c.list_field, c.default_position);
+        now.*c.value_field = c.values[c.default_position];
     }
     run();
 

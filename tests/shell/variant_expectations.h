@@ -11,9 +11,8 @@ namespace expected {
 
 // The title up to the gap before the host name.
 extern const char* const TITLE_START;
-extern const float DEFAULT_FREQUENCY;
-// Entries appended at start-up, all lists together.
-extern const size_t ITEM_COUNT;
+// The FREQUENCY list's default entry.
+extern const int32_t DEFAULT_FREQUENCY_POSITION;
 // Whether "ABOUT" hands the free-products page to the system.
 extern const bool OPENS_FREE_PAGE;
 
