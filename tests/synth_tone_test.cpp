@@ -65,6 +65,12 @@ TEST(Tone, WhiteNoiseStaysWithinThePeakAndFollowsTheSeed) {
         sum += v;
     }
     EXPECT_NEAR(sum / 44100, 0, 100);
+    // A range of one number takes no draw.
+    random_seed(3);
+    const int32_t first_draw = random_below(1000);
+    random_seed(3);
+    EXPECT_EQ(random_below(0), 0);
+    EXPECT_EQ(random_below(1000), first_draw);
 }
 
 } // namespace

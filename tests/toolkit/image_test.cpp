@@ -12,6 +12,9 @@
 #include <memory>
 #include <string>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #if defined(__linux__)
 #include <sys/resource.h>
 #include <unistd.h>
@@ -170,16 +173,33 @@ TEST(PngDecode, DamagedDataGivesNothing) {
     EXPECT_FALSE(png_decode(nullptr, 100, img));
 }
 
-TEST(BmpDecode, ReadsBottomUpRows) {
-    const Bytes file = make_bmp(5, 3);
-    PixelImage img;
-    ASSERT_TRUE(bmp_decode(file.data(), file.size(), img));
-    EXPECT_EQ(img.width, 5);
-    EXPECT_EQ(img.height, 3);
-    EXPECT_EQ(at(img, 4, 0), (std::vector<int>{4, 0, 0x5A, 255}));
-    EXPECT_EQ(at(img, 1, 2), (std::vector<int>{1, 2, 0x5A, 255}));
-    for (size_t size : {size_t(10), size_t(54), file.size() - 1})
-        EXPECT_FALSE(bmp_decode(file.data(), size, img)) << size;
+TEST(BmpDecode, ReadsEveryLayoutAndRefusesFilesCutShort) {
+    struct Case {
+        int width, height, bits;
+        uint32_t compression;
+        bool top_down;
+    };
+    for (const Case& c :
+         {Case{5, 3, 24, 0, false}, Case{1, 2, 24, 0, false}, Case{3, 2, 24, 0, true},
+          Case{2, 2, 32, 0, false}, Case{2, 3, 32, 3, false}, Case{4, 2, 8, 0, false}}) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", " << c.bits
+                                        << " bits, compression " << c.compression);
+        const Bytes file = make_bmp(c.width, c.height, c.bits, c.compression, c.top_down);
+        PixelImage img;
+        ASSERT_TRUE(bmp_decode(file.data(), file.size(), img));
+        EXPECT_EQ((std::vector{img.width, img.height}), (std::vector{c.width, c.height}));
+        EXPECT_FALSE(img.alpha);
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x) {
+                const int index = x % 3 == 2 ? 0 : x % 3;
+                const std::vector<int> expected =
+                    c.bits == 8 ? std::vector<int>{10 + index, index, 0x5A, 255}
+                                : std::vector<int>{x, y, 0x5A, 255};
+                EXPECT_EQ(at(img, x, y), expected) << x << "," << y;
+            }
+        for (size_t size : {size_t(10), size_t(54), file.size() - 1})
+            EXPECT_FALSE(bmp_decode(file.data(), size, img)) << size;
+    }
 }
 
 TEST(IcoDecode, ReadsAMaskedIconAndAnEmbeddedPng) {
@@ -242,6 +262,26 @@ TEST(ImageReaders, FilesCutShortAreRefusedWithinTheirBounds) {
             EXPECT_FALSE(image_decode(copy.get(), n, img)) << n;
         }
 }
+
+#if defined(__GLIBC__)
+// Decoding gives back everything it took, also when it fails half-way (a checksum error).
+TEST(ImageReaders, DecodingKeepsNoMemory) {
+    const Bytes good = rgb_card(64, 64);
+    Bytes bad = good;
+    bad[bad.size() - 20] ^= 0x40;
+    PixelImage img;
+    const auto decode_all = [&] {
+        for (int i = 0; i < 100; ++i) {
+            EXPECT_TRUE(png_decode(good.data(), good.size(), img));
+            EXPECT_FALSE(png_decode(bad.data(), bad.size(), img));
+        }
+    };
+    decode_all();
+    const size_t before = mallinfo2().uordblks;
+    decode_all();
+    EXPECT_LT(mallinfo2().uordblks, before + 64 * 1024);
+}
+#endif
 
 #if defined(__linux__)
 // The image files of tests/fuzz/regressions, each of which once broke a reader (among them a

@@ -42,6 +42,15 @@ TEST(RiffWalk, SkipsOtherChunksBeforeData) {
     EXPECT_EQ(w.size, 400u);
 }
 
+// An empty data chunk is the last thing the file holds: found, with nothing in it.
+TEST(RiffWalk, FindsAnEmptyDataChunkAtTheEnd) {
+    const Bytes b = make_wav(2, 8, 11025, {});
+    WavePcm w;
+    ASSERT_TRUE(riff_read_wave(b.data(), w));
+    EXPECT_EQ(w.size, 0u);
+    EXPECT_EQ(w.data, b.data() + 44);
+}
+
 TEST(RiffWalk, IgnoresTheFormType) {
     Bytes b = tone_image();
     std::memcpy(&b[8], "XXXX", 4);

@@ -24,25 +24,39 @@ inline void append_u32(Bytes& b, uint32_t v) {
     put_u32(b, b.size() - 4, v);
 }
 
-// A bottom-up 24-bit BMP whose pixel (x, y) is (x, y, 0x5A) in R, G, B.
-inline Bytes make_bmp(int width, int height) {
-    const size_t stride = (size_t(width) * 3 + 3) / 4 * 4;
-    Bytes b(54 + stride * height, 0);
+// A BMP whose pixel (x, y) is (x, y, 0x5A) in R, G, B; at 8 bits a palette of two colours
+// (10 + i, i, 0x5A) with pixel x at index x % 3, where index 2 has no colour (the first one is
+// shown); 32-bit pixels carry 0x77 in their fourth byte.
+inline Bytes make_bmp(int width, int height, int bits = 24, uint32_t compression = 0,
+                      bool top_down = false) {
+    const size_t stride = (size_t(width) * bits + 31) / 32 * 4;
+    const size_t palette = bits == 8 ? 8 : 0, masks = compression == 3 ? 12 : 0;
+    const size_t offset = 54 + masks + palette;
+    Bytes b(offset + stride * height, 0);
     b[0] = 'B';
     b[1] = 'M';
-    put_u32(b, 2, uint32_t(b.size()));
-    put_u32(b, 10, 54);
+    put_u32(b, 10, uint32_t(offset));
     put_u32(b, 14, 40);
     put_u32(b, 18, uint32_t(width));
-    put_u32(b, 22, uint32_t(height));
+    put_u32(b, 22, uint32_t(top_down ? -height : height));
     put_u16(b, 26, 1);
-    put_u16(b, 28, 24);
+    put_u16(b, 28, uint16_t(bits));
+    put_u32(b, 30, compression);
+    put_u32(b, 46, bits == 8 ? 2 : 0);
+    for (int i = 0; i < int(palette / 4); ++i)
+        put_u32(b, 54 + masks + 4 * i, 0x5Au | uint32_t(i) << 8 | uint32_t(10 + i) << 16);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            uint8_t* p = &b[54 + stride * size_t(height - 1 - y) + size_t(x) * 3];
+            uint8_t* p = &b[offset + stride * size_t(top_down ? y : height - 1 - y) +
+                            size_t(x) * (bits / 8)];
+            if (bits == 8) {
+                p[0] = uint8_t(x % 3);
+                continue;
+            }
             p[0] = 0x5A;
             p[1] = uint8_t(y);
             p[2] = uint8_t(x);
+            if (bits == 32) p[3] = 0x77;
         }
     return b;
 }
