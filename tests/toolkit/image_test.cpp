@@ -231,15 +231,32 @@ TEST(IcoDecode, ReadsAMaskedIconAndAnEmbeddedPng) {
     EXPECT_EQ(at(img, 0, 1), (std::vector<int>{3, 2, 1, 255}));
     EXPECT_FALSE(image_decode(ico.data(), ico.size() - 20, img));
 
-    const Bytes png = rgb_card(3, 3);
-    Bytes wrapped(6 + 16, 0);
-    put_u16(wrapped, 2, 1);
-    put_u16(wrapped, 4, 1);
-    put_u32(wrapped, 6 + 8, uint32_t(png.size()));
-    put_u32(wrapped, 6 + 12, 22);
-    wrapped.insert(wrapped.end(), png.begin(), png.end());
-    ASSERT_TRUE(image_decode(wrapped.data(), wrapped.size(), img));
-    EXPECT_EQ(at(img, 2, 1), (std::vector<int>{32, 16, 3, 255}));
+    // Of several entries the one with the most pixels, a width or height of 0 counting 256.
+    struct Entry {
+        uint8_t width, height;
+        Bytes png;
+    };
+    const std::vector<Entry> entries = {
+        {3, 2, rgb_card(3, 2)}, {0, 1, rgb_card(5, 1)}, {4, 2, rgb_card(4, 2)}};
+    Bytes icon(6 + 16 * entries.size(), 0);
+    put_u16(icon, 2, 1);
+    put_u16(icon, 4, uint16_t(entries.size()));
+    for (size_t i = 0; i < entries.size(); ++i) {
+        icon[6 + 16 * i] = entries[i].width;
+        icon[7 + 16 * i] = entries[i].height;
+        put_u32(icon, 6 + 16 * i + 8, uint32_t(entries[i].png.size()));
+        put_u32(icon, 6 + 16 * i + 12, uint32_t(icon.size()));
+        icon.insert(icon.end(), entries[i].png.begin(), entries[i].png.end());
+    }
+    ASSERT_TRUE(image_decode(icon.data(), icon.size(), img));
+    EXPECT_EQ((std::vector{img.width, img.height}), (std::vector{5, 1}));
+    icon[7 + 16] = 0; // 256 x 256 beside a 4 x 2 entry that claims 4 x 200
+    icon[6 + 32 + 1] = 200;
+    ASSERT_TRUE(image_decode(icon.data(), icon.size(), img));
+    EXPECT_EQ((std::vector{img.width, img.height}), (std::vector{5, 1}));
+    icon[6 + 16] = 1;
+    ASSERT_TRUE(image_decode(icon.data(), icon.size(), img));
+    EXPECT_EQ((std::vector{img.width, img.height}), (std::vector{4, 2}));
 }
 
 // Every file cut short is refused, read only within the bytes it is given (each copy is its
