@@ -10,13 +10,16 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace {
 enum Variant { PLAIN, SWEEP, FADE_IN, FADE_OUT, BOTH_FADES, VARIANT_COUNT };
 const char* const VARIANT_NAMES[VARIANT_COUNT] = {"plain", "sweep", "fade_in", "fade_out",
                                                   "both_fades"};
 
-void fill(benchmark::State& state, int32_t style, Variant variant, bool reference) {
+void fill(benchmark::State& state, int32_t style, Variant variant, bool reference,
+          unsigned threads = 0) {
+    set_render_threads(threads);
     set_sound_format(44100, 2, 2);
     random_seed(1);
     ToneSetup setup;
@@ -36,6 +39,7 @@ void fill(benchmark::State& state, int32_t style, Variant variant, bool referenc
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * setup.frames);
+    set_render_threads(0);
 }
 
 // What "COMPILE !" costs in the desktop program for the largest tone: the fill, then the
@@ -57,10 +61,22 @@ void compile(benchmark::State& state, int32_t style) {
 }
 
 void register_all() {
+    // Each of the fast path's thread schemes against one thread: a steady tone (the phase run
+    // ahead), a sweep and noise (the chain on one thread, the samples shared out).
+    for (unsigned threads : {1u, 2u})
+        for (auto [style, variant] :
+             {std::pair{0, PLAIN}, std::pair{0, SWEEP}, std::pair{7, PLAIN}})
+            benchmark::RegisterBenchmark(
+                ("threads/" + std::to_string(threads) + "/" + TONE_STYLE_NAMES[style] + "/" +
+                 VARIANT_NAMES[variant])
+                    .c_str(),
+                [=](benchmark::State& s) { fill(s, style, variant, false, threads); })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->MinTime(0.5);
     for (int32_t style : {0, 2, 5, 7})
-        benchmark::RegisterBenchmark(
-            (std::string("compile/") + TONE_STYLE_NAMES[style]).c_str(),
-            [=](benchmark::State& s) { compile(s, style); })
+        benchmark::RegisterBenchmark((std::string("compile/") + TONE_STYLE_NAMES[style]).c_str(),
+                                     [=](benchmark::State& s) { compile(s, style); })
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
             ->MinTime(0.5);

@@ -91,6 +91,9 @@ bool tone_plan(ToneSetup* setup, uint8_t* header, size_t* image_size, float freq
 void write_frames_reference(const ToneSetup& setup, uint8_t* data);
 // The same bytes, as fast as the machine allows.
 void write_frames(const ToneSetup& setup, uint8_t* data);
+// At most this many threads for write_frames and stream_frames from now on; 0 (the start):
+// as many as are worth it.  For benchmarks and tests.
+void set_render_threads(unsigned threads);
 
 // The same bytes again, handed in order to `write` (on any one thread at a time) a piece at a
 // time instead of into an image: whole frames, at most a few hundred KiB a piece.  Stops when

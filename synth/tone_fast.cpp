@@ -859,13 +859,17 @@ void render_ring(const Tone& tone, Destination& dst, int32_t blocks, unsigned th
     run_jobs(threads, job);
 }
 
+std::atomic<unsigned> thread_limit{0};
+
 // Renders every block to the destination, on as many threads as are worth it.
 void render(const ToneSetup& t, Destination& dst) {
     RandomState& generator = random_process_state();
     ChainState st{t.phase, generator};
     const int64_t blocks = (t.frames + BLOCK - 1) / BLOCK;
     const Tone tone{t, SteadyPhase(t.dphi)};
-    const unsigned threads = std::min(processor_count(), MAX_THREADS);
+    const unsigned limit = thread_limit.load(std::memory_order_relaxed);
+    const unsigned threads =
+        std::min({processor_count(), MAX_THREADS, limit ? limit : MAX_THREADS});
     bool done = false;
     if (threads >= 2 && blocks >= MIN_PARALLEL_BLOCKS) {
         try {
@@ -882,6 +886,10 @@ void render(const ToneSetup& t, Destination& dst) {
     if (t.style == STYLE_WHITE_NOISE) generator = st.noise;
 }
 } // namespace
+
+void set_render_threads(unsigned threads) {
+    thread_limit.store(threads, std::memory_order_relaxed);
+}
 
 void write_frames(const ToneSetup& t, uint8_t* data) {
     if (t.frames <= 0) return;
