@@ -122,6 +122,9 @@ TEST_F(SoundService, ShutdownFreesStaticNumbersAscendingThenHandlesOldestFirst) 
     rec.log.clear();
     sound_shutdown();
     EXPECT_TRUE(rec.log.empty());
+    // The service starts again after the end, and loads again.
+    ASSERT_EQ(sound_service_start(&fake), 1);
+    EXPECT_NE(sound_load_wav_memory(AUTO_NUMBER, img.data()), 0);
 }
 
 TEST(SoundServiceWithoutDevice, LoadsNothing) {
