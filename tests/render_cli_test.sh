@@ -55,73 +55,32 @@ done <<'SAME'
 SAME
 
 # Bad input: status 2, one line naming the option, no file (the default output is tone.wav).
-while read -r bad; do
+# Each row: an option, then the values it refuses (shell words); then arguments refused whole.
+bad() {
     rm -rf "$work/bad" && mkdir "$work/bad"
-    eval "args=($bad)"
-    st=$(cd "$work/bad" && status_of "${args[@]}")
-    option=${args[0]%%=*}
+    local st option=${1%%=*} named
+    st=$(cd "$work/bad" && status_of "$@")
     grep -q -- "$option" "$work/err" && named=named || named="$option unnamed"
-    check "$bad: status 2, one line, $option named, no file" \
+    check "$*: status 2, one line, $option named, no file" \
         test "$st $(wc -l <"$work/err") $named $(ls -A "$work/bad")" = "2 1 named "
+}
+while read -r row; do
+    eval "words=($row)"
+    for value in "${words[@]:1}"; do bad "${words[0]}" "$value"; done
 done <<'BAD'
---rate abc
---rate -1
---rate ''
---rate ' 44100'
---rate '44100 '
---rate +44100
---rate 0x10
---rate 010
---rate 1e3
---rate 99999999999
---bits 12
---bits ''
---bits ' 8'
---bits 0x10
---channels ''
---channels -1
---channels 0x2
---channels 2147483648
---amplitude 2.5
---amplitude ''
---amplitude ' 5'
---amplitude 0x10
---amplitude 2147483648
---style 9
---style Square
---style ''
---style ' 1'
---style '1 '
---style +1
---style 0x1
---style 01
---frequency 1k
---frequency ''
---frequency ' 1'
---frequency 0x10
---frequency +1
---frequency 1e99
---duration 513
---duration nan
---duration -1
---duration 0x1p3
---duration '1 '
---sweep inf
---sweep ' 3'
---fade-in=2
---fade-out=
---play=1
---seed x
---seed ''
---seed -1
---seed +5
---seed 0x10
---seed ' 5'
---seed 18446744073709551616
---seed 99999999999999999999999
+--rate abc -1 '' ' 44100' '44100 ' +44100 0x10 010 1e3 99999999999
+--bits 12 '' ' 8' 0x10
+--channels '' -1 0x2 2147483648
+--amplitude 2.5 '' ' 5' 0x10 2147483648
+--style 9 Square '' ' 1' '1 ' +1 0x1 01
+--frequency 1k '' ' 1' 0x10 +1 1e99
+--duration 513 nan -1 0x1p3 '1 '
+--sweep inf ' 3'
+--seed x '' -1 +5 0x10 ' 5' 18446744073709551616 99999999999999999999999
 --output ''
 --bogus 1
 BAD
+for args in --fade-in=2 --fade-out= --play=1; do bad "$args"; done
 
 # An output that cannot be written: status 1, a message, nothing left behind.
 mkdir "$work/ro"
