@@ -1,4 +1,5 @@
-// The sound format's snapping and queries, and the WAV image's layout and lifetime.
+// The sound format's snapping and queries, and the WAV image's lifetime (its bytes, header
+// included, are compared with the independent model and with the streamed tone elsewhere).
 #include "synth/sound_format.h"
 #include "synth/wav_image.h"
 #include "toolkit/memory_heap.h"
@@ -49,54 +50,6 @@ TEST(SoundFormat, OtherNegativeCodesAnswerZeroAndChangeNothing) {
     EXPECT_EQ(f.bytes, 1);
     EXPECT_EQ(f.channels, 2);
 }
-
-struct HeaderRow {
-    int32_t rate, bytes, channels;
-    float duration;
-    uint32_t data, riff, block, byte_rate;
-    uint16_t align, bits;
-};
-
-class WavHeader : public testing::TestWithParam<HeaderRow> {};
-
-TEST_P(WavHeader, FieldsAndBlockSizeFollowTheFormat) {
-    const HeaderRow& r = GetParam();
-    set_sound_format(r.rate, r.bytes, r.channels);
-    const uint8_t* image = prepare_wav_image(r.duration);
-    ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image, prepare_wav_image(float(IMAGE_QUERY_ADDRESS)));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image), 4), "RIFF");
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image + 8), 8), "WAVEfmt ");
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image + 36), 4), "data");
-    EXPECT_EQ(le_u32(image + 4), r.riff);
-    EXPECT_EQ(le_u32(image + 16), 16u);
-    EXPECT_EQ(le_i16(image + 20), 1);
-    EXPECT_EQ(le_i16(image + 22), r.channels);
-    EXPECT_EQ(le_u32(image + 24), uint32_t(r.rate));
-    EXPECT_EQ(le_u32(image + 28), r.byte_rate);
-    EXPECT_EQ(le_i16(image + 32), r.align);
-    EXPECT_EQ(le_i16(image + 34), r.bits);
-    EXPECT_EQ(le_u32(image + 40), r.data);
-    EXPECT_EQ(wav_image_size(), r.block);
-    EXPECT_EQ(std::memcmp(wav_header_template(), image, WAV_HEADER_SIZE), 0);
-
-    // Silence everywhere after the header, the pad byte included.
-    const uint8_t silence = r.bytes == 1 ? 128 : 0;
-    size_t loud = 0;
-    for (size_t i = WAV_HEADER_SIZE; i < wav_image_size(); ++i)
-        loud += image[i] != silence;
-    EXPECT_EQ(loud, 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Formats, WavHeader,
-    testing::Values(HeaderRow{44100, 2, 2, 1, 176400, 176436, 176444, 176400, 4, 16},
-                    HeaderRow{22050, 2, 1, 2, 88200, 88236, 88244, 44100, 2, 16},
-                    HeaderRow{11025, 1, 1, 1, 11025, 11062, 11070, 11025, 1, 8},
-                    HeaderRow{5512, 1, 2, 4, 44096, 44132, 44140, 11024, 2, 8},
-                    // Durations below the minimum, zero included, become 0.1 s.
-                    HeaderRow{44100, 2, 1, 0, 8820, 8856, 8864, 88200, 2, 16},
-                    HeaderRow{44100, 2, 1, 0.05f, 8820, 8856, 8864, 88200, 2, 16}));
 
 TEST(WavImage, PreparingAgainFreesTheOldBlock) {
     set_sound_format(44100, 2, 2);

@@ -37,6 +37,10 @@ TEST(Tone, TheHeaderDescribesTheBlockForAnyFormatAndDuration) {
                     ASSERT_LE(44 + size, image.size());
                     ASSERT_EQ(size % (bytes * channels), 0u);
                     ASSERT_EQ(le_u32(&image[4]) + 8, image.size());
+                    // Past the data (a pad byte, frames the header does not count): silence.
+                    ASSERT_TRUE(std::all_of(image.begin() + 44 + size, image.end(), [&](uint8_t b) {
+                        return b == (bytes == 1 ? 128 : 0);
+                    }));
                 }
 }
 
