@@ -64,6 +64,12 @@ TEST_F(Backend, APictureTakesItsImagesSizePlusTheSunkenEdge) {
     const int32_t image = int32_t(image_decode_memory(AUTO_NUMBER, logo.data(), logo.size()));
     ASSERT_NE(image, 0);
     EXPECT_EQ(probe_image_pixel(image_native_handle(image), 300, 200), 0xFF2CC85Au);
+    // Rows whose bytes need no padding (4 x 3 bytes) are laid out as tightly.
+    const Bytes small = make_bmp(4, 3);
+    const NativeHandle native =
+        image_native_handle(int32_t(image_decode_memory(AUTO_NUMBER, small.data(), small.size())));
+    for (int y = 0; y < 3; ++y)
+        EXPECT_EQ(probe_image_pixel(native, 3, y), 0xFF03005Au | uint32_t(y) << 8) << y;
     window_create(1962, 150, 150, 490, 350, "Splash", 0xC80000);
     ASSERT_NE(picture_create(1962, 10, 10, 100, 100, image_native_handle(image), 0x200), 0);
     ProbeRect r;
