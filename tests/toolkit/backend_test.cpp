@@ -112,7 +112,11 @@ TEST_F(Backend, ListsKeepInsertionOrderAndStartWithNothingSelected) {
     control_add_item(list, 1, "second");
     EXPECT_EQ(control_get_state(list), 4);
     EXPECT_EQ(control_set_state(list, 17), 0);
+    EXPECT_EQ(control_set_state(list, -2), 0);
     EXPECT_EQ(control_get_state(list), 4);
+    // -1 selects nothing.
+    EXPECT_EQ(control_set_state(list, -1), 1);
+    EXPECT_EQ(control_get_state(list), -1);
     // Programmatic changes report nothing.
     probe_process_pending();
     probe_post_close_request(window_native_handle(window_create(AUTO_NUMBER, 0, 0, 9, 9, "", 0)));
