@@ -28,6 +28,7 @@
 #include "synth/fast_math.h"
 #include "synth/fast_phase.h"
 #include "synth/tone.h"
+#include "synth/wav_image.h"
 #include "toolkit/random_state.h"
 #include "toolkit/workers.h"
 
@@ -553,8 +554,12 @@ class Destination {
     // A stream to `write`.
     Destination(const ToneSetup& t, int64_t blocks, FrameWriter write, void* context)
         : t_(t), blocks_(blocks), write_(write), context_(context),
-          ring_(new uint8_t[size_t(RING_CHUNKS) * CHUNK_BLOCKS * BLOCK * t.block_align]) {
-        data_ = ring_.get();
+          ring_(new uint8_t[size_t(RING_CHUNKS) * CHUNK_BLOCKS * BLOCK * t.block_align + PAGE]) {
+        // Each piece sits where its bytes sit in a page of the file, after the 44-byte header:
+        // copying 256 KiB between addresses that disagree in their low bits took the kernel
+        // twice as long (tmpfs, 110 against 60 ms for the largest tone).
+        const uintptr_t start = reinterpret_cast<uintptr_t>(ring_.get());
+        data_ = ring_.get() + ((WAV_HEADER_SIZE - start) & (PAGE - 1));
         for (auto& d : done_)
             d.store(0, std::memory_order_relaxed);
     }
@@ -624,6 +629,7 @@ class Destination {
     static constexpr int64_t CHUNK_BLOCKS = 32;
     static constexpr int32_t RING_CHUNKS = 16;
     static constexpr int64_t RING_BLOCKS = CHUNK_BLOCKS * RING_CHUNKS;
+    static constexpr size_t PAGE = 4096;
 
     const ToneSetup& t_;
     uint8_t* data_ = nullptr;
