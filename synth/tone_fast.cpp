@@ -305,19 +305,18 @@ FAST_BODY void abs_square_roots_body(const float* phase, float* root, int32_t n)
 }
 FAST_VARIANTS(abs_square_roots, (const float* phase, float* root, int32_t n), (phase, root, n))
 
-FAST_BODY void abs_square_block_body(const float* phase, const float* root, const float* angle,
-                                     int16_t* out, int32_t n, double p) {
+// Frames whose phase lies in the arc cosine's domain: -sqrt(sin(angle) cos(phase) p).
+FAST_BODY void abs_square_block_body(const float* phase, const float* angle, int16_t* out,
+                                     int32_t n, double p) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
-        const bool domain = root[j] <= 1.0f;
         const double y =
             -std::sqrt((fast::sin(double(angle[j])) * fast::cos(double(phase[j]))) * p);
-        out[j] = domain ? fast::q16(y) : int16_t(-32768);
-        unsure |= int32_t(domain & !fast::rounds_firmly(y, SAMPLE_TOLERANCE));
+        out[j] = fast::q16(y);
+        unsure |= int32_t(!fast::rounds_firmly(y, SAMPLE_TOLERANCE));
     }
     if (!unsure) return;
     for (int32_t j = 0; j < n; ++j) {
-        if (!(root[j] <= 1.0f)) continue;
         const double phi = phase[j];
         const double y = -std::sqrt((fast::sin(double(angle[j])) * fast::cos(phi)) * p);
         if (fast::rounds_firmly(y, SAMPLE_TOLERANCE)) continue;
@@ -325,9 +324,8 @@ FAST_BODY void abs_square_block_body(const float* phase, const float* root, cons
     }
 }
 FAST_VARIANTS(abs_square_block,
-              (const float* phase, const float* root, const float* angle, int16_t* out, int32_t n,
-               double p),
-              (phase, root, angle, out, n, p))
+              (const float* phase, const float* angle, int16_t* out, int32_t n, double p),
+              (phase, angle, out, n, p))
 
 // The 32-bit arc cosines of roots in [0, 1] from the approximation, or from exact:: where one
 // could narrow to another 32-bit real.
@@ -345,27 +343,30 @@ FAST_BODY void arc_cosines_body(const float* root, float* angle, int32_t n) {
 }
 FAST_VARIANTS(arc_cosines, (const float* root, float* angle, int32_t n), (root, angle, n))
 
-// The arc cosine is defined only up to 1 (phases up to 1 radian, about a sixth of the frames):
-// those roots are gathered, so that the approximation runs on them alone.
+// The arc cosine is defined only up to 1: frames whose root is larger (phases above 1 radian,
+// about five sixths of them) are -32768, and the others are gathered, so that the
+// approximations run on them alone.
 void abs_square(const float* phase, int16_t* out, int32_t n, double p) {
     alignas(64) float root[BLOCK];
-    alignas(64) float angle[BLOCK];
+    alignas(64) float domain_phase[BLOCK];
     alignas(64) float domain_root[BLOCK];
     alignas(64) float domain_angle[BLOCK];
+    alignas(64) int16_t domain_out[BLOCK];
     alignas(64) int32_t domain_frame[BLOCK];
     abs_square_roots(phase, root, n);
     int32_t m = 0;
     for (int32_t j = 0; j < n; ++j) {
-        angle[j] = 0.0f;
+        out[j] = -32768;
         if (root[j] <= 1.0f) {
+            domain_phase[m] = phase[j];
             domain_root[m] = root[j];
             domain_frame[m++] = j;
         }
     }
     arc_cosines(domain_root, domain_angle, m);
+    abs_square_block(domain_phase, domain_angle, domain_out, m, p);
     for (int32_t k = 0; k < m; ++k)
-        angle[domain_frame[k]] = domain_angle[k];
-    abs_square_block(phase, root, angle, out, n, p);
+        out[domain_frame[k]] = domain_out[k];
 }
 
 FAST_BODY void noise_block_body(const int32_t* r, int16_t* out, int32_t n, double p) {
