@@ -128,13 +128,22 @@ inline double sin(double x) {
     return (std::bit_cast<int64_t>(shifted) & 1) ? -v : v;
 }
 
-inline double cos(double x) {
+// sin x and cos x for |x| below about 1e5, from one reduction.
+inline void sin_cos(double x, double& sine, double& cosine) {
     int64_t q;
     const double r = reduce_quadrant(x, q);
     const double s = sin_poly(r);
     const double c = cos_poly(r);
-    const double v = (q & 1) ? s : c;
-    return ((q + 1) & 2) ? -v : v;
+    const double sv = (q & 1) ? c : s;
+    const double cv = (q & 1) ? s : c;
+    sine = (q & 2) ? -sv : sv;
+    cosine = ((q + 1) & 2) ? -cv : cv;
+}
+
+inline double cos(double x) {
+    double s, c;
+    sin_cos(x, s, c);
+    return c;
 }
 
 // cos x for |x| <= 1, without reduction: the even Taylor polynomial to x^18 (the next term is

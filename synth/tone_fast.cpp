@@ -276,12 +276,19 @@ FAST_BODY void abs_sine_block_body(const float* phase, int16_t* out, int32_t n, 
 FAST_VARIANTS(abs_sine_block, (const float* phase, int16_t* out, int32_t n, double p, double level),
               (phase, out, n, p, level))
 
+// sin phi sin 2 phi as sin phi (2 sin phi cos phi): one reduction instead of two.
+inline double pink_product(double phi) {
+    double s, c;
+    fast::sin_cos(phi, s, c);
+    return s * (2.0 * s * c);
+}
+
 FAST_BODY void pink_block_body(const float* phase, int16_t* out, int32_t n, double p,
                                double log10_peak) {
     int32_t unsure = 0;
     for (int32_t j = 0; j < n; ++j) {
         const double phi = phase[j];
-        const double y = (fast::sin(phi) * fast::sin(2.0 * phi)) * p;
+        const double y = pink_product(phi) * p;
         const int16_t s0 = fast::q16(y);
         unsure |= int32_t(!fast::rounds_firmly(y, SAMPLE_TOLERANCE));
         out[j] = low16(fast::q32(std::fabs(p * std::sqrt(double(s0) * log10_peak))));
@@ -289,7 +296,7 @@ FAST_BODY void pink_block_body(const float* phase, int16_t* out, int32_t n, doub
     if (!unsure) return;
     for (int32_t j = 0; j < n; ++j) {
         const double phi = phase[j];
-        if (fast::rounds_firmly((fast::sin(phi) * fast::sin(2.0 * phi)) * p, SAMPLE_TOLERANCE))
+        if (fast::rounds_firmly(pink_product(phi) * p, SAMPLE_TOLERANCE))
             continue;
         const int16_t s0 = q16((exact::sin(phi) * exact::sin(2.0 * phi)) * p);
         out[j] = low16(q32(std::fabs(p * std::sqrt(double(s0) * log10_peak))));
