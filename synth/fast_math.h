@@ -191,19 +191,19 @@ inline double exp(double x) {
     const double shifted = x * INV_LN2 + ROUND_MAGIC;
     const double k = shifted - ROUND_MAGIC;
     const double r = x - k * LN2;
-    double e = 1.0 + r * (1.0 / 13.0);
-    e = 1.0 + (r * (1.0 / 12.0)) * e;
-    e = 1.0 + (r * (1.0 / 11.0)) * e;
-    e = 1.0 + (r * (1.0 / 10.0)) * e;
-    e = 1.0 + (r * (1.0 / 9.0)) * e;
-    e = 1.0 + (r * (1.0 / 8.0)) * e;
-    e = 1.0 + (r * (1.0 / 7.0)) * e;
-    e = 1.0 + (r * (1.0 / 6.0)) * e;
-    e = 1.0 + (r * (1.0 / 5.0)) * e;
-    e = 1.0 + (r * (1.0 / 4.0)) * e;
-    e = 1.0 + (r * (1.0 / 3.0)) * e;
-    e = 1.0 + (r * 0.5) * e;
-    e = 1.0 + r * e;
+    double e = 1.0 / 6227020800.0; // 1/13!
+    e = 1.0 / 479001600.0 + r * e; // 1/12!
+    e = 1.0 / 39916800.0 + r * e;  // 1/11!
+    e = 1.0 / 3628800.0 + r * e;   // 1/10!
+    e = 1.0 / 362880.0 + r * e;    // 1/9!
+    e = 1.0 / 40320.0 + r * e;     // 1/8!
+    e = 1.0 / 5040.0 + r * e;      // 1/7!
+    e = 1.0 / 720.0 + r * e;       // 1/6!
+    e = 1.0 / 120.0 + r * e;       // 1/5!
+    e = 1.0 / 24.0 + r * e;        // 1/4!
+    e = 1.0 / 6.0 + r * e;         // 1/3!
+    e = 0.5 + r * e;               // 1/2!
+    e = 1.0 + r * (1.0 + r * e);
     // 2^k from k's bits: the shifted sum and the magic number differ by k in their encodings.
     const int64_t kbits = std::bit_cast<int64_t>(shifted) - std::bit_cast<int64_t>(ROUND_MAGIC);
     return e * std::bit_cast<double>((kbits + 1023) << 52);
