@@ -248,7 +248,7 @@ inline double abs_sine_approx(double phi, double level, double p, bool& ok) {
     // tolerance, which covers everything between the phase and the narrowing.
     const double ca = fast::cos_unit((phi - PI32) * INV_PI32);
     const float c = float(ca);
-    const double pw = fast::exp(PI32 * fast::log(double(c)));
+    const double pw = fast::pow_3(double(c), PI32);
     ok = fast::narrows_firmly(ca, REAL_TOLERANCE) & fast::narrows_firmly(pw, REAL_TOLERANCE) &
          (c >= 0.5f) & (std::fabs(phi - PI32) <= PI32);
     return double(float(pw)) * level * p;
