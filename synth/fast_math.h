@@ -7,6 +7,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 namespace fast {
@@ -50,6 +51,17 @@ inline bool narrows_firmly_ulps(double x, int64_t ulps) {
     return (offset > ulps) | (offset < -ulps);
 }
 
+// c[0] + z (c[1] + z (c[2] + ... + z c[N - 1])), by Horner's rule from the highest term; every
+// series below is one of these.
+template <size_t N>
+[[gnu::always_inline]] inline double polynomial(double z, const double (&c)[N]) {
+    double p = c[N - 1];
+#pragma GCC unroll 16
+    for (size_t i = N - 1; i > 0; --i)
+        p = c[i - 1] + z * p;
+    return p;
+}
+
 // pi/2 in two parts: the first has 33 significant bits, so k * PIO2_HI is exact for small k.
 constexpr double PIO2_HI = 1.5707963267341256;
 constexpr double PIO2_LO = 6.077100506506192e-11;
@@ -58,32 +70,26 @@ constexpr double TWO_OVER_PI = 0.6366197723675814;
 // sin and cos of the reduced argument r, |r| <= pi/4 (Taylor series to r^15 and r^16; the next
 // terms are below 1e-16 of the result).
 inline double sin_poly(double r) {
+    constexpr double C[] = {
+        -1.0 / 6.0,        1.0 / 120.0,        -1.0 / 5040.0,         1.0 / 362880.0,
+        -1.0 / 39916800.0, 1.0 / 6227020800.0, -1.0 / 1307674368000.0};
     const double z = r * r;
-    const double p =
-        -1.0 / 6.0 +
-        z * (1.0 / 120.0 +
-             z * (-1.0 / 5040.0 + z * (1.0 / 362880.0 + z * (-1.0 / 39916800.0 +
-                                                             z * (1.0 / 6227020800.0 +
-                                                                  z * (-1.0 / 1307674368000.0))))));
-    return r + (r * z) * p;
+    return r + (r * z) * polynomial(z, C);
 }
 inline double cos_poly(double r) {
+    constexpr double C[] = {
+        1.0 / 24.0,        -1.0 / 720.0,         1.0 / 40320.0,         -1.0 / 3628800.0,
+        1.0 / 479001600.0, -1.0 / 87178291200.0, 1.0 / 20922789888000.0};
     const double z = r * r;
-    const double p =
-        1.0 / 24.0 + z * (-1.0 / 720.0 +
-                          z * (1.0 / 40320.0 +
-                               z * (-1.0 / 3628800.0 +
-                                    z * (1.0 / 479001600.0 + z * (-1.0 / 87178291200.0 +
-                                                                  z * (1.0 / 20922789888000.0))))));
-    return (1.0 - 0.5 * z) + (z * z) * p;
+    return (1.0 - 0.5 * z) + (z * z) * polynomial(z, C);
 }
 
 // asin s for 0 <= s <= 1/2, within a few ulps: four terms of the series, then two Newton
 // steps on sin y = s (each squares the error: 1e-5, 1e-11, then the rounding's own).
 inline double asin_half(double s) {
+    constexpr double C[] = {1.0 / 6.0, 3.0 / 40.0, 5.0 / 112.0, 35.0 / 1152.0};
     const double z = s * s;
-    double y =
-        s + (s * z) * (1.0 / 6.0 + z * (3.0 / 40.0 + z * (5.0 / 112.0 + z * (35.0 / 1152.0))));
+    double y = s + (s * z) * polynomial(z, C);
     y -= (sin_poly(y) - s) / cos_poly(y);
     y -= (sin_poly(y) - s) / cos_poly(y);
     return y;
@@ -110,21 +116,21 @@ inline double reduce_quadrant(double x, int64_t& quadrant) {
 // sin x for |x| below about 1e5: x = k pi + r with |r| <= pi/2, sin x = (-1)^k sin r, one odd
 // Taylor polynomial to r^21 (the next term is below 2e-18).
 inline double sin(double x) {
+    // 1/3!, -1/5!, ..., -1/21!
+    constexpr double C[] = {1.0 / 6.0,
+                            -1.0 / 120.0,
+                            1.0 / 5040.0,
+                            -1.0 / 362880.0,
+                            1.0 / 39916800.0,
+                            -1.0 / 6227020800.0,
+                            1.0 / 1307674368000.0,
+                            -1.0 / 355687428096000.0,
+                            1.0 / 121645100408832000.0,
+                            -1.0 / 51090942171709440000.0};
     const double shifted = x * (0.5 * TWO_OVER_PI) + ROUND_MAGIC;
     const double k = shifted - ROUND_MAGIC;
     const double r = (x - k * (2.0 * PIO2_HI)) - k * (2.0 * PIO2_LO);
-    const double z = r * r;
-    double p = -1.0 / 51090942171709440000.0; // -1/21!
-    p = 1.0 / 121645100408832000.0 + z * p;   // 1/19!
-    p = -1.0 / 355687428096000.0 + z * p;     // -1/17!
-    p = 1.0 / 1307674368000.0 + z * p;        // 1/15!
-    p = -1.0 / 6227020800.0 + z * p;          // -1/13!
-    p = 1.0 / 39916800.0 + z * p;             // 1/11!
-    p = -1.0 / 362880.0 + z * p;              // -1/9!
-    p = 1.0 / 5040.0 + z * p;                 // 1/7!
-    p = -1.0 / 120.0 + z * p;                 // -1/5!
-    p = 1.0 / 6.0 + z * p;                    // 1/3!
-    const double v = r - (r * z) * p;
+    const double v = r - (r * (r * r)) * polynomial(r * r, C);
     return (std::bit_cast<int64_t>(shifted) & 1) ? -v : v;
 }
 
@@ -149,17 +155,18 @@ inline double cos(double x) {
 // cos x for |x| <= 1, without reduction: the even Taylor polynomial to x^18 (the next term is
 // below 5e-19).
 inline double cos_unit(double x) {
+    // 1/2!, -1/4!, ..., 1/18!
+    constexpr double C[] = {0.5,
+                            -1.0 / 24.0,
+                            1.0 / 720.0,
+                            -1.0 / 40320.0,
+                            1.0 / 3628800.0,
+                            -1.0 / 479001600.0,
+                            1.0 / 87178291200.0,
+                            -1.0 / 20922789888000.0,
+                            1.0 / 6402373705728000.0};
     const double z = x * x;
-    double p = 1.0 / 6402373705728000.0; // 1/18!
-    p = -1.0 / 20922789888000.0 + z * p; // -1/16!
-    p = 1.0 / 87178291200.0 + z * p;     // 1/14!
-    p = -1.0 / 479001600.0 + z * p;      // -1/12!
-    p = 1.0 / 3628800.0 + z * p;         // 1/10!
-    p = -1.0 / 40320.0 + z * p;          // -1/8!
-    p = 1.0 / 720.0 + z * p;             // 1/6!
-    p = -1.0 / 24.0 + z * p;             // -1/4!
-    p = 0.5 + z * p;                     // 1/2!
-    return 1.0 - z * p;
+    return 1.0 - z * polynomial(z, C);
 }
 
 constexpr double LN2 = 0.6931471805599453;
@@ -172,16 +179,9 @@ inline double log(double x) {
     const double m = low ? x * 2.0 : x;
     const double offset = low ? -LN2 : 0.0;
     const double z = (m - 1.0) / (m + 1.0);
-    const double w = z * z;
-    const double p =
-        1.0 +
-        w * (1.0 / 3.0 +
-             w * (1.0 / 5.0 +
-                  w * (1.0 / 7.0 +
-                       w * (1.0 / 9.0 +
-                            w * (1.0 / 11.0 +
-                                 w * (1.0 / 13.0 +
-                                      w * (1.0 / 15.0 + w * (1.0 / 17.0 + w * (1.0 / 19.0)))))))));
+    constexpr double C[] = {1.0,        1.0 / 3.0,  1.0 / 5.0,  1.0 / 7.0,  1.0 / 9.0,
+                            1.0 / 11.0, 1.0 / 13.0, 1.0 / 15.0, 1.0 / 17.0, 1.0 / 19.0};
+    const double p = polynomial(z * z, C);
     return offset + (2.0 * z) * p;
 }
 
@@ -189,18 +189,20 @@ inline double log(double x) {
 // [-0.18, 0], where the Taylor series of e^r to r^11 needs no reduction (the next term is below
 // 3e-19), and the logarithm's error reaches the result only a twentieth as large.
 inline double pow_3(double x, double y) {
-    const double r = (y - 3.0) * log(x);
-    double e = 1.0 / 39916800.0; // 1/11!
-    e = 1.0 / 3628800.0 + r * e; // 1/10!
-    e = 1.0 / 362880.0 + r * e;  // 1/9!
-    e = 1.0 / 40320.0 + r * e;   // 1/8!
-    e = 1.0 / 5040.0 + r * e;    // 1/7!
-    e = 1.0 / 720.0 + r * e;     // 1/6!
-    e = 1.0 / 120.0 + r * e;     // 1/5!
-    e = 1.0 / 24.0 + r * e;      // 1/4!
-    e = 1.0 / 6.0 + r * e;       // 1/3!
-    e = 0.5 + r * e;             // 1/2!
-    e = 1.0 + r * (1.0 + r * e);
+    // 1/0!, 1/1!, ..., 1/11!
+    constexpr double C[] = {1.0,
+                            1.0,
+                            0.5,
+                            1.0 / 6.0,
+                            1.0 / 24.0,
+                            1.0 / 120.0,
+                            1.0 / 720.0,
+                            1.0 / 5040.0,
+                            1.0 / 40320.0,
+                            1.0 / 362880.0,
+                            1.0 / 3628800.0,
+                            1.0 / 39916800.0};
+    const double e = polynomial((y - 3.0) * log(x), C);
     return ((x * x) * x) * e;
 }
 
