@@ -296,8 +296,7 @@ FAST_BODY void pink_block_body(const float* phase, int16_t* out, int32_t n, doub
     if (!unsure) return;
     for (int32_t j = 0; j < n; ++j) {
         const double phi = phase[j];
-        if (fast::rounds_firmly(pink_product(phi) * p, SAMPLE_TOLERANCE))
-            continue;
+        if (fast::rounds_firmly(pink_product(phi) * p, SAMPLE_TOLERANCE)) continue;
         const int16_t s0 = q16((exact::sin(phi) * exact::sin(2.0 * phi)) * p);
         out[j] = low16(q32(std::fabs(p * std::sqrt(double(s0) * log10_peak))));
     }
