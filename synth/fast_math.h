@@ -187,7 +187,7 @@ inline double log(double x) {
 
 // x^y for 0.5 <= x <= 1 and 3 <= y <= 3.25, as x^3 e^((y - 3) log x): the exponent lies in
 // [-0.18, 0], where the Taylor series of e^r to r^11 needs no reduction (the next term is below
-// 3e-19), and the logarithm's error reaches the result only a twentieth as large.
+// 2e-18), and the logarithm's error reaches the result only a twentieth as large.
 inline double pow_3(double x, double y) {
     // 1/0!, 1/1!, ..., 1/11!
     constexpr double C[] = {1.0,
