@@ -22,8 +22,8 @@
 // run once, on one thread, into a small ring of blocks that the other threads render (and,
 // for a sweep, fill with the steps ahead).  One core simply renders the blocks in order.
 // What each scheme gains on two cores over one thread, filling the largest tone (bench_render
-// threads/..., medians of 5): a steady Sine 111 -> 70 ms, a Sine sweep 146 -> 75 ms, White
-// Noise 81 -> 48 ms.
+// threads/..., medians of 7): a steady Sine 88 -> 53 ms, a Sine sweep 128 -> 75 ms, White
+// Noise 80 -> 68 ms (its generator alone takes about 50 ms of one core).
 #include "synth/conversions.h"
 #include "synth/exact_math.h"
 #include "synth/fast_clones.h"
@@ -766,7 +766,7 @@ template <class Job> void run_jobs(unsigned threads, Job& job) {
 }
 
 // The steady phase run ahead on one thread, the blocks shared out: the largest Sine fills in
-// 70 ms on two cores against 111 ms on one (bench_render threads/...).
+// 53 ms on two cores against 88 ms on one (bench_render threads/...).
 void render_parallel(const Tone& tone, Destination& dst, int64_t blocks, unsigned threads,
                      ChainState& st) {
     const ToneSetup& t = tone.t;
@@ -810,8 +810,8 @@ void render_parallel(const Tone& tone, Destination& dst, int64_t blocks, unsigne
 // and for a sweep the other threads work out the phase steps of the blocks ahead, so that the
 // chain's thread is left with the additions alone.  A slot goes round as: steps (sweep only),
 // then the phases written over them, then rendered and free for the block RING_SLOTS later.
-// The largest tone on two cores against one: a Sine sweep 75 ms against 146, White Noise 48
-// against 81 (bench_render threads/...).
+// The largest tone on two cores against one: a Sine sweep 75 ms against 128, White Noise 68
+// against 80 (bench_render threads/...).
 constexpr int32_t RING_SLOTS = 16;
 constexpr int32_t STEPS_AHEAD = 4;
 
