@@ -6,134 +6,98 @@
 
 namespace {
 
+// 400 bytes of 16-bit mono at 44100 Hz, laid out as the synthesizer writes it.
 Bytes tone_image() {
     return make_wav(1, 16, 44100, Bytes(400, 7));
 }
 
-bool readable(const Bytes& b) {
-    WavePcm w;
-    return riff_read_wave(b.data(), w);
-}
-
-TEST(RiffWalk, ReadsTheSynthesizersLayout) {
-    const Bytes b = tone_image();
-    WavePcm w;
-    ASSERT_TRUE(riff_read_wave(b.data(), w));
-    EXPECT_EQ(w.data, b.data() + 44);
-    EXPECT_EQ(w.size, 400u);
-    EXPECT_EQ(w.format.channels, 1);
-    EXPECT_EQ(w.format.bits, 16);
-    EXPECT_EQ(w.format.rate, 44100);
-    EXPECT_EQ(w.format.bytes_per_frame, 2);
-}
-
-TEST(RiffWalk, SkipsOtherChunksBeforeData) {
-    Bytes b = tone_image();
-    // An odd-sized "LIST" chunk between the format and the data, stepped over by its size.
-    Bytes extra;
+// An odd-sized "LIST" chunk between the format and the data, stepped over by its size.
+Bytes with_list_chunk() {
+    Bytes b = tone_image(), extra;
     append(extra, "LIST");
     append_u32(extra, 5);
     append(extra, "abcde");
     b.insert(b.begin() + 36, extra.begin(), extra.end());
     put_u32(b, 4, uint32_t(b.size() - 8));
-    WavePcm w;
-    ASSERT_TRUE(riff_read_wave(b.data(), w));
-    EXPECT_EQ(w.data, b.data() + 36 + 13 + 8);
-    EXPECT_EQ(w.size, 400u);
+    return b;
 }
 
-// An empty data chunk is the last thing the file holds: found, with nothing in it.
-TEST(RiffWalk, FindsAnEmptyDataChunkAtTheEnd) {
-    const Bytes b = make_wav(2, 8, 11025, {});
-    WavePcm w;
-    ASSERT_TRUE(riff_read_wave(b.data(), w));
-    EXPECT_EQ(w.size, 0u);
-    EXPECT_EQ(w.data, b.data() + 44);
-}
-
-TEST(RiffWalk, IgnoresTheFormType) {
-    Bytes b = tone_image();
-    std::memcpy(&b[8], "XXXX", 4);
-    EXPECT_TRUE(readable(b));
-}
-
-TEST(RiffWalk, RefusesWhatIsNotRiffOrHasFmtElsewhere) {
-    Bytes b = tone_image();
-    b[0] = 'r';
-    EXPECT_FALSE(readable(b));
-
-    b = tone_image();
-    std::memcpy(&b[12], "LIST", 4);
-    EXPECT_FALSE(readable(b));
-
-    WavePcm w;
-    EXPECT_FALSE(riff_read_wave(nullptr, w));
-}
-
-TEST(RiffWalk, NothingBeyondTheRiffSizeIsRead) {
-    // The data claims more bytes than the image holds.
-    Bytes b = tone_image();
-    put_u32(b, 40, 401);
-    EXPECT_FALSE(readable(b));
-    // A data size that wraps 32 bits when added to its offset.
-    put_u32(b, 40, 0xFFFFFFF0u);
-    EXPECT_FALSE(readable(b));
-    // A RIFF size that cuts the data short.
-    b = tone_image();
-    put_u32(b, 4, 36 + 100);
-    EXPECT_FALSE(readable(b));
-    // Too short to hold a format.
-    b = tone_image();
-    put_u32(b, 4, 20);
-    EXPECT_FALSE(readable(b));
-    // A format chunk larger than the image.
-    b = tone_image();
-    put_u32(b, 16, 1000);
-    EXPECT_FALSE(readable(b));
-}
-
-TEST(RiffWalk, AWalkThatRunsOffTheEndFindsNothing) {
-    Bytes b = tone_image();
-    std::memcpy(&b[36], "junk", 4);
-    EXPECT_FALSE(readable(b)); // steps over 400 bytes, lands past the end
-    put_u32(b, 40, 0xFFFFFFFFu);
-    EXPECT_FALSE(readable(b)); // a step that would wrap
-    // The image ends with a chunk header cut in half.
-    b = tone_image();
-    std::memcpy(&b[36], "junk", 4);
-    put_u32(b, 40, 396);
-    EXPECT_FALSE(readable(b));
-}
-
-TEST(RiffWalk, ChecksTheFormat) {
+TEST(RiffWalk, FindsTheDataOfEveryReadableLayout) {
     struct Case {
+        const char* what;
+        Bytes image;
+        size_t data_offset, size;
+        PcmFormat format;
+    };
+    Bytes other_form = tone_image();
+    std::memcpy(&other_form[8], "XXXX", 4); // the form type is not looked at
+    const Case cases[] = {
+        {"the synthesizer's layout", tone_image(), 44, 400, {1, 16, 44100, 2}},
+        {"a chunk before the data", with_list_chunk(), 36 + 13 + 8, 400, {1, 16, 44100, 2}},
+        {"an empty data chunk at the end", make_wav(2, 8, 11025, {}), 44, 0, {2, 8, 11025, 2}},
+        {"another form type", other_form, 44, 400, {1, 16, 44100, 2}},
+        {"8-bit mono", make_wav(1, 8, 5512, Bytes(16, 0)), 44, 16, {1, 8, 5512, 1}},
+        {"16-bit stereo", make_wav(2, 16, 5512, Bytes(16, 0)), 44, 16, {2, 16, 5512, 4}},
+    };
+    for (const Case& c : cases) {
+        WavePcm w;
+        ASSERT_TRUE(riff_read_wave(c.image.data(), w)) << c.what;
+        EXPECT_EQ(w.data, c.image.data() + c.data_offset) << c.what;
+        EXPECT_EQ(w.size, c.size) << c.what;
+        EXPECT_EQ((std::vector{w.format.channels, w.format.bits, w.format.rate,
+                               w.format.bytes_per_frame}),
+                  (std::vector{c.format.channels, c.format.bits, c.format.rate,
+                               c.format.bytes_per_frame}))
+            << c.what;
+    }
+}
+
+// Each case writes fields of the tone image (2- or 4-byte values, or four characters); the
+// result is refused.  Nothing beyond the RIFF size is read, no step may wrap, and the format
+// is plain PCM that a device can play.
+TEST(RiffWalk, RefusesWhatItCannotReadWithinItsBounds) {
+    struct Field {
         size_t offset;
         int bytes;
         uint32_t value;
     };
-    const Case cases[] = {
-        {20, 2, 3},                   // IEEE float, not PCM
-        {20, 2, 0xFFFE},              // extensible
-        {22, 2, 0},                   // no channel
-        {22, 2, 3},                   // three channels
-        {34, 2, 24},                  // 24-bit
-        {34, 2, 12},                  // not a byte width
-        {24, 4, 0},                   // no rate
-        {24, 4, 50},                  // below any device
-        {24, 4, 1000000}, {32, 2, 4}, // block alignment of stereo 16-bit for a mono 16-bit format
-        {16, 4, 14},                  // a format chunk too short for PCM
+    constexpr uint32_t JUNK = 'j' | 'u' << 8 | 'n' << 16 | uint32_t('k') << 24;
+    constexpr uint32_t LIST = 'L' | 'I' << 8 | 'S' << 16 | uint32_t('T') << 24;
+    const std::vector<std::pair<const char*, std::vector<Field>>> cases = {
+        {"not RIFF", {{0, 1, 'r'}}},
+        {"no format chunk first", {{12, 4, LIST}}},
+        {"data past the end", {{40, 4, 401}}},
+        {"a data size that wraps", {{40, 4, 0xFFFFFFF0u}}},
+        {"a RIFF size that cuts the data short", {{4, 4, 36 + 100}}},
+        {"a RIFF size too short for a format", {{4, 4, 20}}},
+        {"a format chunk larger than the image", {{16, 4, 1000}}},
+        {"a step over 400 bytes past the end", {{36, 4, JUNK}}},
+        {"a step that wraps", {{36, 4, JUNK}, {40, 4, 0xFFFFFFFFu}}},
+        {"a chunk header cut in half at the end", {{36, 4, JUNK}, {40, 4, 396}}},
+        {"IEEE float", {{20, 2, 3}}},
+        {"extensible", {{20, 2, 0xFFFE}}},
+        {"no channel", {{22, 2, 0}}},
+        {"three channels", {{22, 2, 3}}},
+        {"24-bit", {{34, 2, 24}}},
+        {"not a byte width", {{34, 2, 12}}},
+        {"no rate", {{24, 4, 0}}},
+        {"a rate below any device", {{24, 4, 50}}},
+        {"a rate above any device", {{24, 4, 1000000}}},
+        {"a stereo block alignment for mono", {{32, 2, 4}}},
+        {"a format chunk too short for PCM", {{16, 4, 14}}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [what, fields] : cases) {
         Bytes b = tone_image();
-        if (c.bytes == 2)
-            put_u16(b, c.offset, uint16_t(c.value));
-        else
-            put_u32(b, c.offset, c.value);
-        EXPECT_FALSE(readable(b)) << "offset " << c.offset << " value " << c.value;
+        for (const Field& f : fields) {
+            if (f.bytes == 1) b[f.offset] = uint8_t(f.value);
+            if (f.bytes == 2) put_u16(b, f.offset, uint16_t(f.value));
+            if (f.bytes == 4) put_u32(b, f.offset, f.value);
+        }
+        WavePcm w;
+        EXPECT_FALSE(riff_read_wave(b.data(), w)) << what;
     }
-    for (int channels : {1, 2})
-        for (int bits : {8, 16})
-            EXPECT_TRUE(readable(make_wav(channels, bits, 5512, Bytes(16, 0))));
+    WavePcm w;
+    EXPECT_FALSE(riff_read_wave(nullptr, w));
 }
 
 } // namespace
