@@ -144,12 +144,11 @@ constexpr float ROUND_MAGIC_F = 12582912.0f;
 inline float round_even_f(float x) {
     return (x + ROUND_MAGIC_F) - ROUND_MAGIC_F;
 }
-constexpr double PI_DOUBLE = 3.141592653589793;
-constexpr float PI_A = float(PI_DOUBLE);
-constexpr float PI_B = float(PI_DOUBLE - double(PI_A));
+constexpr float PI_A = float(2.0 * HALF_PI);
+constexpr float PI_B = float(2.0 * HALF_PI - double(PI_A));
 constexpr float SIN_F_ERROR = 1.26e-7f;
 inline float sin_f(float x) {
-    const float shifted = x * float(1.0 / PI_DOUBLE) + ROUND_MAGIC_F;
+    const float shifted = x * float(0.5 * TWO_OVER_PI) + ROUND_MAGIC_F;
     const float k = shifted - ROUND_MAGIC_F;
     const float r = (x - k * PI_A) - k * PI_B;
     const float z = r * r;

@@ -189,24 +189,24 @@ int16_t sine_sample(float phi, double scale) {
 FAST_BODY void sine_block_body(const float* phase, int16_t* out, int32_t n, double p, bool invert) {
     const double scale = invert ? -p : p; // -(p x) is (-p) x exactly
     const float s = float(scale);
+    if (!(std::fabs(s) <= 32767.0f)) {
+        for (int32_t j = 0; j < n; ++j)
+            out[j] = sine_sample(phase[j], scale);
+        return;
+    }
+    const float room = 0.5f - (std::fabs(s) * (1.25f * (fast::SIN_F_ERROR + 0x1p-23f)) + 1e-6f);
     alignas(64) uint8_t unsure[BLOCK + 8];
     int32_t any = 0;
-    if (std::fabs(s) <= 32767.0f) {
-        const float room = 0.5f - (std::fabs(s) * (1.25f * (fast::SIN_F_ERROR + 0x1p-23f)) + 1e-6f);
-        for (int32_t j = 0; j < n; ++j) {
-            const float x = phase[j];
-            const float low = x > 0.0f ? x : 0.0f; // NaN too
-            const float within = low < TWO_PI_F ? low : TWO_PI_F;
-            const float y = s * fast::sin_f(within);
-            const float r = fast::round_even_f(y); // |r| <= 32767
-            const bool firm = (std::fabs(y - r) < room) & (within == x);
-            out[j] = int16_t(int32_t(r));
-            unsure[j] = uint8_t(!firm);
-            any |= int32_t(!firm);
-        }
-    } else {
-        std::memset(unsure, 1, size_t(n));
-        any = 1;
+    for (int32_t j = 0; j < n; ++j) {
+        const float x = phase[j];
+        const float low = x > 0.0f ? x : 0.0f; // NaN too
+        const float within = low < TWO_PI_F ? low : TWO_PI_F;
+        const float y = s * fast::sin_f(within);
+        const float r = fast::round_even_f(y); // |r| <= 32767
+        const bool firm = (std::fabs(y - r) < room) & (within == x);
+        out[j] = int16_t(int32_t(r));
+        unsure[j] = uint8_t(!firm);
+        any |= int32_t(!firm);
     }
     if (!any) return;
     // Eight flags at a time: most words are all clear.
