@@ -1,6 +1,7 @@
 // Small image and sound files made in memory for the toolkit tests.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -31,32 +32,22 @@ inline Bytes make_bmp(int width, int height, int bits = 24, uint32_t compression
                       bool top_down = false) {
     const size_t stride = (size_t(width) * bits + 31) / 32 * 4;
     const size_t palette = bits == 8 ? 8 : 0, masks = compression == 3 ? 12 : 0;
-    const size_t offset = 54 + masks + palette;
-    Bytes b(offset + stride * height, 0);
-    b[0] = 'B';
-    b[1] = 'M';
-    put_u32(b, 10, uint32_t(offset));
-    put_u32(b, 14, 40);
-    put_u32(b, 18, uint32_t(width));
-    put_u32(b, 22, uint32_t(top_down ? -height : height));
-    put_u16(b, 26, 1);
-    put_u16(b, 28, uint16_t(bits));
-    put_u32(b, 30, compression);
-    put_u32(b, 46, bits == 8 ? 2 : 0);
-    for (int i = 0; i < int(palette / 4); ++i)
-        put_u32(b, 54 + masks + 4 * i, 0x5Au | uint32_t(i) << 8 | uint32_t(10 + i) << 16);
+    const uint32_t offset = uint32_t(54 + masks + palette);
+    Bytes b = {'B', 'M'};
+    // The file's size (left 0), a reserved field and where the pixels start; then the info
+    // header: its size, width, height, one plane and the bits per pixel, compression, the image
+    // size and resolution (left 0), the colours used and those that matter.
+    for (uint32_t v : {0u, 0u, offset, 40u, uint32_t(width), uint32_t(top_down ? -height : height),
+                       1 | uint32_t(bits) << 16, compression, 0u, 0u, 0u, bits == 8 ? 2u : 0u, 0u})
+        append_u32(b, v);
+    b.resize(offset + stride * height); // BI_BITFIELDS masks left 0
+    for (uint32_t i = 0; i < palette / 4; ++i)
+        put_u32(b, 54 + masks + 4 * i, 0x5Au | i << 8 | (10 + i) << 16);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            uint8_t* p = &b[offset + stride * size_t(top_down ? y : height - 1 - y) +
-                            size_t(x) * (bits / 8)];
-            if (bits == 8) {
-                p[0] = uint8_t(x % 3);
-                continue;
-            }
-            p[0] = 0x5A;
-            p[1] = uint8_t(y);
-            p[2] = uint8_t(x);
-            if (bits == 32) p[3] = 0x77;
+            const uint8_t bgrx[4] = {0x5A, uint8_t(y), uint8_t(x), 0x77}, index = uint8_t(x % 3);
+            std::memcpy(&b[offset + stride * size_t(top_down ? y : height - 1 - y) + x * bits / 8],
+                        bits == 8 ? &index : bgrx, size_t(bits / 8));
         }
     return b;
 }
@@ -66,31 +57,24 @@ inline Bytes make_bmp(int width, int height, int bits = 24, uint32_t compression
 inline Bytes make_wav(int channels, int bits, int rate, const Bytes& pcm) {
     Bytes b;
     append(b, "RIFF");
-    append_u32(b, 0);
+    append_u32(b, uint32_t(36 + pcm.size() + pcm.size() % 2));
     append(b, "WAVEfmt ");
     append_u32(b, 16);
-    b.resize(36);
-    put_u16(b, 20, 1);
-    put_u16(b, 22, uint16_t(channels));
-    put_u32(b, 24, uint32_t(rate));
-    put_u32(b, 28, uint32_t(rate * channels * bits / 8));
-    put_u16(b, 32, uint16_t(channels * bits / 8));
-    put_u16(b, 34, uint16_t(bits));
+    append_u32(b, 1 | uint32_t(channels) << 16); // plain PCM, then the channels
+    append_u32(b, uint32_t(rate));
+    append_u32(b, uint32_t(rate * channels * bits / 8));
+    append_u32(b, uint32_t(channels * bits / 8 | bits << 16)); // block alignment, then bits
     append(b, "data");
     append_u32(b, uint32_t(pcm.size()));
     b.insert(b.end(), pcm.begin(), pcm.end());
     if (pcm.size() % 2) b.push_back(0);
-    put_u32(b, 4, uint32_t(b.size() - 8));
     return b;
 }
 
 // 16-bit PCM from samples in [-1, 1].
 inline Bytes pcm16(const std::vector<double>& samples) {
     Bytes b(samples.size() * 2);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        double s = samples[i] * 32767.0;
-        const int v = int(s < 0 ? s - 0.5 : s + 0.5);
-        put_u16(b, 2 * i, uint16_t(int16_t(v)));
-    }
+    for (size_t i = 0; i < samples.size(); ++i)
+        put_u16(b, 2 * i, uint16_t(std::lround(samples[i] * 32767.0)));
     return b;
 }
