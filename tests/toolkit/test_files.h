@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
