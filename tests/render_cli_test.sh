@@ -1,68 +1,56 @@
 #!/bin/bash
-# varnok-render as a user runs it: options in both spellings, errors, output handling, and a
-# second program reading what it wrote, and --play heard (unless the second argument is 0: a
-# build whose renderer has no sound driver).
+# varnok-render as a user runs it: defaults, options in both spellings, refused arguments,
+# outputs it cannot write and targets that are no new file, a second program reading what it
+# wrote, and --play heard (unless the second argument is 0: a renderer without a sound driver).
 set -u
 render=$(realpath "$1")
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 . "$(dirname "$0")/check.sh"
+umask 022
 status_of() { "$render" "$@" >"$work/out" 2>"$work/err"; echo $?; }
+# A folder's entries below it, each with its kind and mode, as one line.
+listing() { (cd "$1" && find . -mindepth 1 -printf '%P:%y%m\n' | sort -t: -k1,1 | xargs); }
 
-# Defaults: 1 s of 315 Hz, 16-bit mono at 44100 Hz, to tone.wav in the current directory.
+# Defaults: 1 s of 315 Hz Sine at 25 %, 16-bit mono at 44100 Hz, to tone.wav in the current
+# folder; standard output carries the very bytes of a file.
 (cd "$work" && "$render")
-check "default output file" test -s "$work/tone.wav"
-check "default image size" test "$(stat -c %s "$work/tone.wav")" = 88244
+ref=$work/tone.wav
+"$render" --rate 44100 --bits 16 --channels 1 --style 0 --frequency 315 --duration 1 \
+    --amplitude 25 --sweep 0 -o - >"$work/stdout.wav"
+check "defaults, standard output" cmp -s "$ref" "$work/stdout.wav"
 
-# A second program reads the header: rate, width, channels and length.
+# A second program reads the header (rate, width, channels, length) and the data.
 "$render" --rate 22050 --bits 8 --channels 2 --duration 3 --style "absolute SINE" -o "$work/a.wav"
-check "soxi rate" test "$(soxi -r "$work/a.wav")" = 22050
-check "soxi bits" test "$(soxi -b "$work/a.wav")" = 8
-check "soxi channels" test "$(soxi -c "$work/a.wav")" = 2
-check "soxi samples" test "$(soxi -s "$work/a.wav")" = 66150
+check "soxi reads 22050 Hz, 8 bits, 2 channels, 66150 frames" \
+    test "$(for o in r b c s; do soxi -$o "$work/a.wav"; done | xargs)" = "22050 8 2 66150"
 check "sox reads the data" sox -V1 "$work/a.wav" -n
 
-# Both spellings, negative values included, give the same bytes.
-"$render" --amplitude=-5 --frequency=1000 --sweep=-3 --style=Saw -o "$work/b1.wav"
-"$render" --amplitude -5 --frequency 1000 --sweep -3 --style 1 -o "$work/b2.wav"
-check "--opt=value equals --opt value" cmp -s "$work/b1.wav" "$work/b2.wav"
-
-# Standard output carries exactly the file's bytes.
-"$render" --style 3 --fade-in --fade-out -o - >"$work/c1.wav"
-"$render" --style 3 --fade-in --fade-out -o "$work/c2.wav"
-check "standard output" cmp -s "$work/c1.wav" "$work/c2.wav"
-
-# The seed fixes the noise; without it two runs differ.
-"$render" --style "White Noise" --seed 42 -o "$work/n1.wav"
-"$render" --style "white noise" --seed 42 -o "$work/n2.wav"
-"$render" --style 7 -o "$work/n3.wav"
-"$render" --style 7 -o "$work/n4.wav"
-check "seeded noise repeats" cmp -s "$work/n1.wav" "$work/n2.wav"
-differs() { ! cmp -s "$1" "$2"; }
-check "unseeded noise differs" differs "$work/n3.wav" "$work/n4.wav"
-
-# Valid spellings of the same values give the same bytes.
+# Spellings of the same values (negative ones, names in any case, a seed) give the same bytes;
+# unseeded noise differs from run to run.
 while IFS='|' read -r one other; do
     # shellcheck disable=SC2086
     "$render" $one -o "$work/g1.wav" && "$render" $other -o "$work/g2.wav"
     check "$one equals $other" cmp -s "$work/g1.wav" "$work/g2.wav"
 done <<'SAME'
+--amplitude=-5 --frequency=1000 --sweep=-3 --style=Saw|--amplitude -5 --frequency 1000 --sweep -3 --style 1
 --frequency 1e3|--frequency 1000
 --frequency .5|--frequency 0.5
 --style SAW|--style 1
 --channels 0|--channels 1
 --style=7 --seed=18446744073709551615|--style 7 --seed 18446744073709551615
+--style=7 --seed 42|--style 7 --seed=42
 SAME
+check "unseeded noise differs" test "$("$render" --style 7 -o - | cksum)" != "$("$render" --style 7 -o - | cksum)"
 
-# Bad input: status 2, one line naming the option, no file (the default output is tone.wav).
+# Refused: status 2, one line naming the option, no file (the default output is tone.wav).
 # Each row: an option, then the values it refuses (shell words); then arguments refused whole.
 bad() {
     rm -rf "$work/bad" && mkdir "$work/bad"
-    local st option=${1%%=*} named
+    local st
     st=$(cd "$work/bad" && status_of "$@")
-    grep -q -- "$option" "$work/err" && named=named || named="$option unnamed"
-    check "$*: status 2, one line, $option named, no file" \
-        test "$st $(wc -l <"$work/err") $named $(ls -A "$work/bad")" = "2 1 named "
+    check "$*: status 2, one line naming ${1%%=*}, no file" \
+        test "$st $(wc -l <"$work/err") $(grep -c -- "${1%%=*}" "$work/err") $(ls -A "$work/bad")" = "2 1 1 "
 }
 while read -r row; do
     eval "words=($row)"
@@ -82,67 +70,44 @@ done <<'BAD'
 BAD
 for args in --fade-in=2 --fade-out= --play=1; do bad "$args"; done
 
-# An output that cannot be written: status 1, a message, nothing left behind.
-mkdir "$work/ro"
-chmod a-w "$work/ro"
-if [ "$(id -u)" != 0 ]; then
-    check "read-only folder: status 1" test "$(status_of -o "$work/ro/x.wav")" = 1
-fi
-check "missing folder: status 1" test "$(status_of -o "$work/none/x.wav")" = 1
-check "missing folder: message" test -s "$work/err"
-check "a folder as output: status 1" test "$(status_of -o "$work/ro")" = 1
+# An output that cannot be written: status 1, one line, nothing left behind.
+mkdir "$work/ro" && chmod a-w "$work/ro"
+unwritable=("$work/none/x.wav" "$work/ro")
+[ "$(id -u)" = 0 ] || unwritable+=("$work/ro/x.wav")
+for target in "${unwritable[@]}"; do
+    check "$target: status 1, one line" test "$(status_of -o "$target") $(wc -l <"$work/err")" = "1 1"
+done
 check "nothing left beside it" test -z "$(ls -A "$work/ro")"
 "$render" -o - >/dev/full 2>/dev/null
 check "/dev/full: status 1" test $? = 1
 
-# Targets that are no new file, each in a folder of its own, whose whole listing is checked.
-ref=$work/ref.wav
-"$render" -o "$ref"
-fresh() { d=$work/$1 && mkdir -p "$d"; }
-listing() { (cd "$d" && find . -mindepth 1 | sort | tr '\n' ' '); }
-
-# A FIFO is written through to its reader, never replaced.
-fresh fifo
+# Targets that are no new file keep their kind, mode (and owner, as root) with nothing left
+# beside them: a FIFO is written through to its reader, symbolic links are followed (also to
+# a file still to be made), an existing file is rewritten; a new file's mode follows the umask.
+d=$work/targets && mkdir -p "$d/sub"
 mkfifo "$d/p"
-cat "$d/p" >"$work/fifo.out" &
-reader=$!
-"$render" -o "$d/p"
-if [ -p "$d/p" ]; then wait $reader; else kill $reader; fi
-check "FIFO kept, its reader got the image" test -p "$d/p" -a "$(listing)" = "./p "
-check "FIFO carries the image" cmp -s "$ref" "$work/fifo.out"
-
-# Device nodes are written through; a full one fails without being replaced.
-if [ "$(id -u)" = 0 ]; then
-    fresh dev
-    mknod "$d/null" c 1 3 && mknod "$d/full" c 1 7
-    check "device node: status 0" test "$(status_of -o "$d/null")" = 0
-    check "full device: status 1" test "$(status_of -o "$d/full")" = 1
-    check "device nodes kept" test -c "$d/null" -a -c "$d/full" -a "$(listing)" = "./full ./null "
-fi
-
-# A symbolic link is followed and stays a link, also when its target is still to be made.
-fresh link
-mkdir "$d/sub"
-echo old >"$d/sub/t.wav"
-ln -s sub/t.wav "$d/l" && ln -s sub/new.wav "$d/dangling"
-"$render" -o "$d/l" && "$render" -o "$d/dangling"
-check "links kept" test -L "$d/l" -a -L "$d/dangling" -a \
-    "$(listing)" = "./dangling ./l ./sub ./sub/new.wav ./sub/t.wav "
-check "link target rewritten" cmp -s "$ref" "$d/sub/t.wav"
-check "dangling link's target made" cmp -s "$ref" "$d/sub/new.wav"
-
-# A new file's mode follows the umask; an existing file keeps its mode (and owner, as root).
-fresh mode
-(umask 022 && "$render" -o "$d/a.wav") && (umask 077 && "$render" -o "$d/b.wav")
+echo old >"$d/sub/t.wav" && ln -s sub/t.wav "$d/l" && ln -s sub/new.wav "$d/dangling"
 echo old >"$d/c.wav" && chmod 640 "$d/c.wav"
 [ "$(id -u)" = 0 ] && chown 65534:65534 "$d/c.wav"
-"$render" -o "$d/c.wav"
-check "modes 644, 600, 640 kept" test "$(stat -c %a "$d/a.wav" "$d/b.wav" "$d/c.wav" | xargs)" = "644 600 640"
-check "existing file rewritten" cmp -s "$ref" "$d/c.wav"
-if [ "$(id -u)" = 0 ]; then check "owner kept" test "$(stat -c %u:%g "$d/c.wav")" = 65534:65534; fi
+cat "$d/p" >"$work/fifo.wav" &
+reader=$!
+for target in p l dangling c.wav; do "$render" -o "$d/$target"; done
+if [ -p "$d/p" ]; then wait $reader; else kill $reader; fi
+(umask 077 && "$render" -o "$d/b.wav") && "$render" -o "$d/a.wav"
+check "kinds and modes kept, nothing beside" test "$(listing "$d")" = \
+    "a.wav:f644 b.wav:f600 c.wav:f640 dangling:l777 l:l777 p:p644 sub:d755 sub/new.wav:f644 sub/t.wav:f644"
+for f in fifo.wav targets/sub/t.wav targets/sub/new.wav targets/c.wav; do
+    check "$f holds the image" cmp -s "$ref" "$work/$f"
+done
+if [ "$(id -u)" = 0 ]; then
+    check "owner kept" test "$(stat -c %u:%g "$d/c.wav")" = 65534:65534
+    d=$work/dev && mkdir "$d" && mknod "$d/null" c 1 3 && mknod "$d/full" c 1 7
+    check "device nodes written through (status 0), a full one fails (1), both kept" \
+        test "$(status_of -o "$d/null") $(status_of -o "$d/full") $(listing "$d")" = "0 1 full:c644 null:c644"
+fi
 
 # Killed while writing, or stopped by the file size limit: the old file stays, nothing beside.
-fresh kill
+d=$work/kill && mkdir "$d"
 for sig in TERM INT HUP; do
     echo old >"$d/big.wav"
     env --default-signal=INT "$render" --duration 512 --rate 44100 --channels 2 -o "$d/big.wav" &
@@ -153,36 +118,35 @@ for sig in TERM INT HUP; do
     kill -$sig $pid
     wait $pid 2>/dev/null
     check "SIG$sig while writing: old file intact, nothing beside" \
-        test "$(listing) $(cat "$d/big.wav")" = "./big.wav  old"
+        test "$(listing "$d") $(cat "$d/big.wav")" = "big.wav:f644 old"
 done
 st=$(ulimit -f 10 && status_of -o "$d/big.wav")
 check "file size limit: status 1 (got $st), old file intact, nothing beside" \
-    test "$st $(listing) $(cat "$d/big.wav")" = "1 ./big.wav  old"
+    test "$st $(listing "$d") $(cat "$d/big.wav")" = "1 big.wav:f644 old"
 
 if [ "${2:-1}" = 1 ]; then
-# --play: heard through OpenAL's wave-file back end at its frequency, length and level, with
-# the file written only when asked for; Ctrl-C silences it at once (status 130); no device:
-# status 1.
-fresh play
-shell_tests=$(dirname "$0")/shell
-printf '[general]\ndrivers=wave\n[wave]\nfile=%s\n' "$work/heard.wav" >"$work/alsoft.conf"
-export ALSOFT_CONF=$work/alsoft.conf
-(cd "$d" && "$render" --play --frequency 1000 --duration 1)
-check "--play writes no file by itself" test "$(listing)" = ""
-check "--play: the tone heard" python3 "$shell_tests/sound_capture.py" measure "$work/heard.wav" 1000 1 -12.04
-"$render" --play --style Saw -o "$d/saw.wav" && "$render" --style Saw -o "$d/saw-ref.wav"
-check "--play --output writes the file too" cmp -s "$d/saw.wav" "$d/saw-ref.wav"
-env --default-signal=INT "$render" --play --duration 8 &
-pid=$!
-python3 "$shell_tests/sound_capture.py" wait "$work/heard.wav" loud 0 10 >/dev/null
-kill -INT $pid
-wait $pid
-st=$?
-heard=$(python3 "$shell_tests/sound_capture.py" measure "$work/heard.wav" 315 1 -12.04 | grep -o '[0-9.]* s,')
-check "Ctrl-C: status 130 (got $st), silenced after $heard" test "$st" = 130 -a "${heard%%.*}" = 0
-st=$(ALSOFT_DRIVERS=no-such-driver ALSOFT_CONF=/dev/null status_of --play)
-check "no sound device: status 1 (got $st), one line" test "$st $(wc -l <"$work/err")" = "1 1"
-unset ALSOFT_CONF
+    # --play: heard through OpenAL's wave-file back end at its frequency, length and level,
+    # the file written only when asked for; Ctrl-C silences it at once (status 130); no
+    # device: status 1.
+    d=$work/play && mkdir "$d"
+    capture=$(dirname "$0")/shell/sound_capture.py
+    printf '[general]\ndrivers=wave\n[wave]\nfile=%s\n' "$work/heard.wav" >"$work/alsoft.conf"
+    export ALSOFT_CONF=$work/alsoft.conf
+    (cd "$d" && "$render" --play --frequency 1000 --duration 1)
+    check "--play writes no file by itself" test -z "$(listing "$d")"
+    check "--play: the tone heard" python3 "$capture" measure "$work/heard.wav" 1000 1 -12.04
+    "$render" --play -o "$d/played.wav"
+    check "--play --output writes the file too" cmp -s "$ref" "$d/played.wav"
+    env --default-signal=INT "$render" --play --duration 8 &
+    pid=$!
+    python3 "$capture" wait "$work/heard.wav" loud 0 10 >/dev/null
+    kill -INT $pid
+    wait $pid
+    st=$?
+    heard=$(python3 "$capture" measure "$work/heard.wav" 315 1 -12.04 | grep -o '[0-9.]* s,')
+    check "Ctrl-C: status 130 (got $st), silenced after $heard" test "$st" = 130 -a "${heard%%.*}" = 0
+    st=$(ALSOFT_DRIVERS=no-such-driver ALSOFT_CONF=/dev/null status_of --play)
+    check "no sound device: status 1 (got $st), one line" test "$st $(wc -l <"$work/err")" = "1 1"
 fi
 
 checks_done render_cli
