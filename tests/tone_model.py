@@ -1,15 +1,10 @@
 #!/usr/bin/env python3
-"""An independent model of the tone arithmetic, written from the definitions alone.
-
-Python floats are IEEE doubles; f32() rounds to a 32-bit real wherever a quantity is stored as
-one.  Sines, cosines, arc cosines, powers and logarithms are the correctly rounded doubles
-(evaluated with mpmath at 120 bits, then rounded once), not the C library's, whose last bit
-is sometimes off.  Given a tone it prints the whole WAV image the renderer must make, byte for
-byte.
-Usage: tone_model.py RATE BYTES CHANNELS STYLE FREQ DURATION AMPLITUDE SWEEP FADE_IN FADE_OUT
-(White Noise, style 7, is random and not modelled.)
-"""
-import struct, math, sys, zlib
+"""Renders a spread of tones with varnok-render (the argument) and compares every byte with an
+independent model written from the definitions alone.  Python floats are IEEE doubles; f32()
+rounds to a 32-bit real wherever a quantity is stored as one; sines, cosines, arc cosines,
+powers and logarithms are correctly rounded (mpmath at 120 bits, rounded once), not the C
+library's.  White Noise is random: not modelled."""
+import math, struct, subprocess, sys, tempfile
 import mpmath
 mpmath.mp.prec = 120
 def rounded(f):
@@ -39,11 +34,9 @@ def render(rate,width,channels,style,freq,dur,amp,sweep,fin,fout):
     rate=5512 if rate<=5512 else 11025 if rate<=11025 else 22050 if rate<=22050 else 44100
     dur=f32(dur); freq=f32(freq); sweep=f32(sweep)
     if dur<f32(0.1): dur=f32(0.1)
-    planned_frames=round(rate*dur); planned_size=planned_frames*width*channels; riff_size=planned_size+36; riff_size+= riff_size&1
+    planned_size=round(rate*dur)*width*channels; riff_size=planned_size+36; riff_size+= riff_size&1
     block=riff_size+8
     img=bytearray([128 if width==1 else 0])*block
-    hdr=b'RIFF'+struct.pack('<I',riff_size)+b'WAVEfmt '+struct.pack('<IHHIIHH',16,1,channels,rate,rate*width*channels,width*channels,width*8)+b'data'+struct.pack('<I',planned_size)
-    img[:44]=hdr
     def clamp(fr):
         if fr>=rate/2: return f32(rate/2-1)
         if fr<20: return f32(20.0)
@@ -56,7 +49,7 @@ def render(rate,width,channels,style,freq,dur,amp,sweep,fin,fout):
     data_size=q32(dur*rate*width*channels)
     if data_size&1: data_size+=1
     data_size=max(0,min(data_size, block-44)); data_size-=data_size%(width*channels)
-    img[40:44]=struct.pack('<I',data_size)
+    img[:44]=b'RIFF'+struct.pack('<I',riff_size)+b'WAVEfmt '+struct.pack('<IHHIIHH',16,1,channels,rate,rate*width*channels,width*channels,width*8)+b'data'+struct.pack('<I',data_size)
     dphi=f32(f/rate*TWO); phi=f32(0.0); frames=data_size//(width*channels)
     if sw: df=f32(span/frames)
     peak=f32((2**(8*width)/2-1)*amp/100)
@@ -67,7 +60,6 @@ def render(rate,width,channels,style,freq,dur,amp,sweep,fin,fout):
     elif style in (1,2): phi=PI
     lg = f32(log10(peak)) if peak>0 else -math.inf
     pos=44
-    out=img
     for i in range(frames):
         if style==0: s=q16(peak*sin(phi))
         elif style==1: s=q16(peak*(phi-PI)/PI)
@@ -94,18 +86,63 @@ def render(rate,width,channels,style,freq,dur,amp,sweep,fin,fout):
         elif mode==3: s=q16(((1-t)*(4*s))*t)
         if width==1:
             b=(s+128)&0xff
-            for k in range(channels): out[pos+k]=b
+            for k in range(channels): img[pos+k]=b
         else:
             b=struct.pack('<h',s)
-            for k in range(channels): out[pos+2*k:pos+2*k+2]=b
+            for k in range(channels): img[pos+2*k:pos+2*k+2]=b
         if sw:
             cur=f32(i*df+f); dphi=f32(cur/rate*TWO)
         phi=f32(phi+dphi)
         if phi>TWO: phi=f32(phi-TWO)
         pos+=width*channels
-        if pos>block-1: break
-    return bytes(out)
-if __name__=='__main__':
-    a=sys.argv[1:]
-    rate,width,channels,style=map(int,a[:4]); freq,dur=float(a[4]),float(a[5]); amp=int(a[6]); sweep=float(a[7]); fin,fout=int(a[8]),int(a[9])
-    sys.stdout.buffer.write(render(rate,width,channels,style,freq,dur,amp,sweep,fin,fout))
+    return bytes(img)
+# rate bytes channels style frequency duration amplitude sweep fade-in fade-out
+CASES = """\
+44100 2 1 0 315 1 25 0 0 0
+44100 2 2 0 1000 0.5 100 0 1 1
+5512 2 1 0 1000 1 100 0 0 0
+5512 1 2 1 5000 1 100 0 0 1
+11025 1 1 3 1000 1 100 0 0 0
+22050 2 2 1 440.3 0.7 73 8 1 0
+44100 1 1 2 315 0.5 100 0 0 0
+44100 2 1 2 315 0.5 100 0 0 0
+11025 2 2 2 99.9 0.3 60 3000.5 1 1
+22050 1 1 3 12.5 1 50 20000 0 1
+5512 2 2 4 2755 1 25 315 1 0
+44100 2 1 4 31.5 0.4 150 1000 0 0
+44100 2 1 5 315 0.5 100 0 0 0
+11025 1 2 5 1000 0.5 100 500 1 1
+22050 2 1 5 6300 0.3 0 0 0 0
+5512 2 1 6 1000 1 100 0 0 0
+44100 2 2 6 315 0.5 -5 0 0 0
+44100 1 1 6 250 0.5 100 7777 1 0
+11025 1 1 8 5512.5 1 100 0 0 0
+22050 2 1 8 20000 0.5 25 8 0 1
+44100 2 1 0 315 2.3333 25 0 0 0
+11025 1 1 1 777 0.13 100 0 1 1
+5512 2 2 3 20 0 100 0 0 0
+44100 2 1 0 99999 0.2 100 0 0 0
+44100 2 1 0 8 0.3 25 0 0 0
+5512 1 1 3 5000 0.5 100 0 0 0
+44100 2 1 3 315 0.5 100 8 0 0
+44100 2 1 4 315 0.5 100 315 1 1
+44100 2 1 0 440.3 2 25 0 0 0
+"""
+if __name__ == '__main__':
+    failed = 0
+    out = tempfile.NamedTemporaryFile(suffix='.wav')
+    for case in CASES.splitlines():
+        rate, width, channels, style, freq, dur, amp, sweep, fin, fout = case.split()
+        args = ['--rate', rate, '--bits', str(8 * int(width)), '--channels', channels, '--style',
+                style, '--frequency', freq, '--duration', dur, '--amplitude', amp, '--sweep', sweep]
+        args += ['--fade-in'] * (fin == '1') + ['--fade-out'] * (fout == '1')
+        status = subprocess.run([sys.argv[1], *args, '--output', out.name]).returncode
+        got = open(out.name, 'rb').read()
+        want = render(*map(int, (rate, width, channels, style)), float(freq), float(dur), int(amp),
+                      float(sweep), fin == '1', fout == '1')
+        if status or got != want:
+            at = next((i for i, (a, b) in enumerate(zip(got, want)) if a != b), len(got))
+            print(f'differs: {case}: status {status}, byte {at} of {len(got)} ({len(want)} wanted)')
+            failed += 1
+    print(f'model: {len(CASES.splitlines()) - failed} passed, {failed} failed')
+    sys.exit(failed > 0)
