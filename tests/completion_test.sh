@@ -10,13 +10,11 @@ PATH=$(dirname "$(realpath "$render")"):$PATH
 # offers EXPECTED WORD...: completing the last of the words after varnok-render offers the
 # lines of EXPECTED.
 offers() {
-    local expected=$1
-    shift
-    COMP_WORDS=(varnok-render "$@")
-    COMP_CWORD=$#
+    COMP_WORDS=(varnok-render "${@:2}")
+    COMP_CWORD=$(($# - 1))
     COMPREPLY=()
     _varnok_render varnok-render "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
-    test "$(printf '%s\n' "${COMPREPLY[@]}")" = "$expected"
+    test "$(printf '%s\n' "${COMPREPLY[@]}")" = "$1"
 }
 
 check "registered" test "$(complete -p varnok-render)" = "complete -F _varnok_render varnok-render"
@@ -30,10 +28,9 @@ check "--bits" offers $'8\n16' --bits ""
 check "--rate 2" offers 22050 --rate 2
 check "--frequency" offers "" --frequency ""
 
-offers "" -- >/dev/null
-all=$(printf '%s\n' "${COMPREPLY[@]}")
-for option in $("$render" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
-    check "offers $option" grep -qx -- "$option" <<<"$all"
-done
+offers "" --
+missing=$(comm -23 <("$render" --help | grep -o -- '--[a-z][a-z-]*' | sort -u) \
+    <(printf '%s\n' "${COMPREPLY[@]}" | sort))
+check "offers every option of --help (missing: $missing)" test -z "$missing"
 
 checks_done completion

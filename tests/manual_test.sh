@@ -2,8 +2,7 @@
 # The manual pages render without a warning, and varnok-render's names every option that its
 # --help prints, as an entry of its own.
 set -u
-render=$1
-pages=$2
+render=$1 pages=$2
 . "$(dirname "$0")/check.sh"
 
 for page in "$pages"/*.1; do
