@@ -68,28 +68,16 @@ def render(rate,width,channels,style,freq,dur,amp,sweep,fin,fout):
         elif style==3: s=q16(peak*sign(PI-phi))
         elif style==4: s=q16(peak*(1+sign(PI-phi)*(phi-PI)/HALF))
         elif style==5:
-            s0=q16((sin(phi)*sin(2*phi))*peak)
-            prod=s0*lg
-            if prod!=prod: v=float('nan')
-            else:
-                r=sqrt(prod); v=abs(peak*r) if r==r else float('nan')
-            s=low16(q32(v))
+            s=low16(q32(abs(peak*sqrt(q16((sin(phi)*sin(2*phi))*peak)*lg))))
         elif style==6:
-            rt=f32(math.sqrt(phi)); an=f32(acos(rt))
-            if an!=an: s=-32768
-            else:
-                s=q16(-sqrt((sin(an)*cos(phi))*peak))
+            an=f32(acos(f32(math.sqrt(phi))))
+            s=q16(-sqrt((sin(an)*cos(phi))*peak))
         elif style==8: s=q16(-(peak*sin(phi)))
         t=i/frames
         if mode==1: s=q16(s*t)
         elif mode==2: s=q16(s*(1-t))
         elif mode==3: s=q16(((1-t)*(4*s))*t)
-        if width==1:
-            b=(s+128)&0xff
-            for k in range(channels): img[pos+k]=b
-        else:
-            b=struct.pack('<h',s)
-            for k in range(channels): img[pos+2*k:pos+2*k+2]=b
+        img[pos:pos+width*channels]=(bytes([(s+128)&0xff]) if width==1 else struct.pack('<h',s))*channels
         if sw:
             cur=f32(i*df+f); dphi=f32(cur/rate*TWO)
         phi=f32(phi+dphi)
