@@ -7,11 +7,8 @@ library's.  White Noise is random: not modelled."""
 import math, struct, subprocess, sys, tempfile
 import mpmath
 mpmath.mp.prec = 120
-def rounded(f):
-    def g(*args):
-        if any(a != a for a in args): return float('nan')
-        return float(f(*map(mpmath.mpf, args)))  # the context rounds to nearest
-    return g
+def rounded(f):  # mpmath's context rounds to nearest, and carries NaN through
+    return lambda *args: float(f(*map(mpmath.mpf, args)))
 sin, cos = rounded(mpmath.sin), rounded(mpmath.cos)
 def acos(x): return rounded(mpmath.acos)(x) if -1<=x<=1 else float('nan')
 def log10(x): return -math.inf if x == 0 else rounded(mpmath.log10)(x)
@@ -20,10 +17,8 @@ def f32(x):
     try: return struct.unpack('f', struct.pack('f', x))[0]
     except OverflowError: return math.copysign(math.inf, x)
 PI=f32(math.pi); TWO=f32(2*math.pi); HALF=f32(math.pi/2); PID=math.pi
-def q(x, lo, hi):
-    if x!=x or math.isinf(x): return lo
-    r=round(x)
-    return r if lo<=r<=hi else lo
+def q(x, lo, hi):  # rounded to nearest; NaN, infinities and values out of range give lo
+    return lo if x!=x or math.isinf(x) or not lo<=round(x)<=hi else round(x)
 q16=lambda x:q(x,-32768,32767); q32=lambda x:q(x,-2**31,2**31-1)
 def low16(n):
     n&=0xffff; return n-65536 if n>=32768 else n
@@ -38,20 +33,17 @@ def render(rate,width,channels,style,freq,dur,amp,sweep,fin,fout):
     block=riff_size+8
     img=bytearray([128 if width==1 else 0])*block
     def clamp(fr):
-        if fr>=rate/2: return f32(rate/2-1)
-        if fr<20: return f32(20.0)
-        return fr
+        return f32(rate/2-1) if fr>=rate/2 else f32(20.0) if fr<20 else fr
     freq=clamp(freq); f=f32(rha(freq*dur)/dur)
     amp=max(0,min(100,amp)); mode=(1 if fin else 0)+(2 if fout else 0)
-    sw = sweep!=0
-    if sw:
+    if sweep:
         e=clamp(sweep); m=f32((f+e)/2); m=f32(rha(m*dur)/dur); e=f32(2*m-f); span=f32(e-f)
     data_size=q32(dur*rate*width*channels)
-    if data_size&1: data_size+=1
+    data_size+=data_size&1
     data_size=max(0,min(data_size, block-44)); data_size-=data_size%(width*channels)
     img[:44]=b'RIFF'+struct.pack('<I',riff_size)+b'WAVEfmt '+struct.pack('<IHHIIHH',16,1,channels,rate,rate*width*channels,width*channels,width*8)+b'data'+struct.pack('<I',data_size)
     dphi=f32(f/rate*TWO); phi=f32(0.0); frames=data_size//(width*channels)
-    if sw: df=f32(span/frames)
+    if sweep: df=f32(span/frames)
     peak=f32((2**(8*width)/2-1)*amp/100)
     if style==5:
         a=f32(acos(f32(1/math.sqrt(3)))); peak=f32(peak/(sin(a)*sin(2*a))); phi=HALF
@@ -78,7 +70,7 @@ def render(rate,width,channels,style,freq,dur,amp,sweep,fin,fout):
         elif mode==2: s=q16(s*(1-t))
         elif mode==3: s=q16(((1-t)*(4*s))*t)
         img[pos:pos+width*channels]=(bytes([(s+128)&0xff]) if width==1 else struct.pack('<h',s))*channels
-        if sw:
+        if sweep:
             cur=f32(i*df+f); dphi=f32(cur/rate*TWO)
         phi=f32(phi+dphi)
         if phi>TWO: phi=f32(phi-TWO)
