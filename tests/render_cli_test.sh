@@ -25,8 +25,8 @@ check "soxi reads 22050 Hz, 8 bits, 2 channels, 66150 frames" \
     test "$(for o in r b c s; do soxi -$o "$work/a.wav"; done | xargs)" = "22050 8 2 66150"
 check "sox reads the data" sox -V1 "$work/a.wav" -n
 
-# Spellings of the same values (negative ones, names in any case, a seed) give the same bytes;
-# unseeded noise differs from run to run.
+# Spellings of the same values (negative ones, names in any case, the largest seed) give the
+# same bytes, seeded noise included; unseeded noise differs from run to run.
 while IFS='|' read -r one other; do
     # shellcheck disable=SC2086
     "$render" $one -o "$work/g1.wav" && "$render" $other -o "$work/g2.wav"
@@ -38,7 +38,6 @@ done <<'SAME'
 --style SAW|--style 1
 --channels 0|--channels 1
 --style=7 --seed=18446744073709551615|--style 7 --seed 18446744073709551615
---style=7 --seed 42|--style 7 --seed=42
 SAME
 check "unseeded noise differs" test "$("$render" --style 7 -o - | cksum)" != "$("$render" --style 7 -o - | cksum)"
 
