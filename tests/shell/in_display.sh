@@ -1,11 +1,6 @@
 #!/bin/bash
 # Runs a command on a virtual X display with a window manager: in_display.sh COMMAND [ARGS...]
-set -u
-# shellcheck source=desktop_session.sh
 . "$(dirname "$0")/desktop_session.sh"
 in_virtual_display "$0" "$@"
 start_window_manager
 "$@"
-status=$?
-stop_window_manager
-exit $status

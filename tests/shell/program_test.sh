@@ -2,114 +2,121 @@
 # A real program under a virtual display with a window manager, driven with synthetic clicks
 # and keys, each step taken once the one before shows: the title and the window icon; the
 # default tone rendered, played, heard and measured; a tone picked from the FREQUENCY list with
-# the keyboard, the same; "ABOUT" twice: the splash window at (150, 150) with a 490 x 350 client
-# area and the host name as its title, gone by itself after about 2.5 s, the free page handed
-# to the desktop (a stand-in xdg-open first on PATH) once per press where the program opens it;
-# Alt+F4 and exit code 0.
-#
-# usage: program_test.sh PROGRAM TITLE_START DEFAULT_HZ DOWN_PRESSES HZ_AFTER OPENS_PAGE(1|0)
-#   With SCREENSHOT=FILE (SPLASH_SCREENSHOT=FILE) set, a picture of the main (splash) window.
+# the keyboard, the same; "ABOUT" twice: the splash window placed, sized, titled and gone after
+# about 2.5 s, the free page handed to the desktop once per press where the program opens it;
+# ROUNDS rounds of COMPILE, PLAY and STOP with bounded memory growth; one sound per PLAY;
+# clicks queued while a handler runs, replayed; Alt+F4 and exit code 0.
+# usage: program_test.sh PROGRAM TITLE_START DEFAULT_HZ DOWNS HZ_AFTER OPENS_PAGE(1|0) [ROUNDS]
 set -u
-program=$1 title_start=$2 default_hz=$3 downs=$4 hz_after=$5 opens=$6
+program=$1 title_start=$2 default_hz=$3 downs=$4 hz_after=$5 opens=$6 rounds=${7:-0}
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=desktop_session.sh
 . "$here/desktop_session.sh"
 in_virtual_display "$0" "$@"
 
 status=0
 fail() { echo "FAIL: $*"; status=1; }
-capture=$WORK/sound.wav
-mkdir -p "$WORK/bin"
-printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/opened.log"\n' "$WORK" >"$WORK/bin/xdg-open"
-chmod +x "$WORK/bin/xdg-open"
-open_main_window "$program" "$title_start" "$capture" PATH="$WORK/bin:$PATH"
-
-# A window with the frame the window manager gives it (title bar included), as $1 and $2 are.
-screenshot() {
-    local geometry extents
-    extents=$(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p' | tr -d ' ')
-    geometry=$(xwininfo -id "$1" | awk -v e="${extents:-0,0,0,0}" '
-        /Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width:/{w=$2} /Height:/{h=$2}
-        END{split(e, f, ","); printf "%dx%d+%d+%d", w+f[1]+f[2], h+f[3]+f[4], x-f[1], y-f[3]}')
-    import -window root -crop "$geometry" +repage "$2" && echo "screenshot in $2"
-}
+sound() { python3 "$here/sound_capture.py" "$1" "$WORK/sound.wav" "${@:2}"; }
+click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; }
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/opened.log"\n' "$WORK" >"$WORK/xdg-open"
+chmod +x "$WORK/xdg-open"
+open_main_window "$program" "$title_start" PATH="$WORK:$PATH"
 
 title=$(xdotool getwindowname "$wid")
 [ "$title" = "${title_start}$(printf '%32s' '')www.halvex-tones.example" ] || fail "title '$title'"
 xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (32 x 32)' || fail "no 32 x 32 window icon"
-[ -n "${SCREENSHOT:-}" ] && screenshot "$wid" "$SCREENSHOT"
 
 # COMPILE, then PLAY once it is enabled: the one-second tone of $1 Hz heard to its end.
 at=0
 play_tone() {
-    local from
-    xdotool mousemove --window "$wid" $COMPILE_AT click 1
+    click $COMPILE_AT
     wait_for 10 looks "$wid" $PLAY_AT enabled || fail "$1 Hz: PLAY was not enabled"
-    xdotool mousemove --window "$wid" $PLAY_AT click 1
-    from=$(python3 "$here/sound_capture.py" wait "$capture" loud "$at" 10) || {
-        fail "$1 Hz: nothing heard"
-        return
-    }
-    at=$(python3 "$here/sound_capture.py" wait "$capture" quiet "$from" 10) || fail "$1 Hz: no end"
-    python3 "$here/sound_capture.py" measure "$capture" "$1" 1.0 -12.04 "$from" "$at" ||
-        fail "$1 Hz: the tone heard"
+    click $PLAY_AT
+    from=$(sound wait loud "$at" 10) || { fail "$1 Hz: nothing heard"; return; }
+    at=$(sound wait quiet "$from" 10) || fail "$1 Hz: no end"
+    sound measure "$1" 1.0 -12.04 "$from" "$at" || fail "$1 Hz: the tone heard"
 }
 play_tone "$default_hz"
 
-# The FREQUENCY list opened with a click, moved with the keyboard and closed with Return.
-windows=$(visible_windows)
-xdotool mousemove --window "$wid" 270 140 click 1
-wait_for 5 eval '[ "$(visible_windows)" -gt "$windows" ]' || fail "the FREQUENCY list did not open"
-xdotool key $(printf 'Down %.0s' $(seq "$downs")) Return
-wait_for 5 eval '[ "$(visible_windows)" -le "$windows" ]' || fail "the FREQUENCY list did not close"
+# The list at client point ($1, $2) opened with a click, the keys given pressed, and closed.
+visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
+pick() {
+    local windows
+    windows=$(visible_windows)
+    click "$1" "$2"
+    wait_for 5 eval '[ "$(visible_windows)" -gt "$windows" ]' || fail "the list at $1,$2 did not open"
+    xdotool key "${@:3}"
+    wait_for 5 eval '[ "$(visible_windows)" -le "$windows" ]' || fail "the list at $1,$2 stays open"
+}
+pick 270 140 $(printf 'Down %.0s' $(seq "$downs")) Return
 play_tone "$hz_after"
 
-# Under Wine the window manager draws the frame the system would have drawn, with borders a few
-# pixels thinner: the window's own corner is placed exactly, the drawn frame's within that.  The
-# browser control there (no document engine) never finishes its blank page, which the splash
+# The splash: its frame's corner at (150, 150), a 490 x 350 client area, the host name as its
+# title.  Under Wine the frame has borders a few pixels thinner than the window manager draws;
+# the browser control (no document engine) never finishes its blank page, which the splash
 # waits for half a second, and the first press loads the browser host.
 slack=0 longest=4000
 case $program in *.exe) slack=3 longest=5500 ;; esac
 splash_windows() { xdotool search --onlyvisible --name '^www\.halvex-tones\.example$' 2>/dev/null; }
 splash_placed() {
-    local info extents left right top bottom
-    info=$(xwininfo -id "$splash") || return 1
-    x=$(echo "$info" | awk '/Absolute upper-left X/{print $4}')
-    y=$(echo "$info" | awk '/Absolute upper-left Y/{print $4}')
-    size=$(echo "$info" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
+    local extents left right top bottom
+    read -r x y size < <(xwininfo -id "$splash" | awk '/Absolute upper-left X/{x=$4}
+        /Absolute upper-left Y/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w "x" h}')
     extents=$(xprop -id "$splash" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p' | tr -d ' ')
     IFS=, read -r left right top bottom <<<"${extents:-0,0,0,0}"
-    corner="$((x - left)),$((y - top))"
-    dx=$((x - left - 150)) dy=$((y - top - 150))
+    corner="$((x - left)),$((y - top))" dx=$((x - left - 150)) dy=$((y - top - 150))
     [ "${dx#-}" -le "$slack" ] && [ "${dy#-}" -le "$slack" ] && [ "$size" = 490x350 ]
 }
 for press in 1 2; do
     start=$(date +%s%N)
-    xdotool mousemove --window "$wid" $ABOUT_AT click 1
-    splash=
+    click $ABOUT_AT
     wait_for 5 eval 'splash=$(splash_windows | head -n 1); [ -n "$splash" ]' ||
         { fail "press $press: no splash window"; continue; }
     wait_for 2 splash_placed || fail "press $press: outer corner at $corner, client area $size"
-    if [ -n "${SPLASH_SCREENSHOT:-}" ]; then
-        sleep 1 # the logo replaces the browser control
-        screenshot "$splash" "$SPLASH_SCREENSHOT"
-        SPLASH_SCREENSHOT=
-    fi
     wait_for 6 eval '[ -z "$(splash_windows)" ]'
     shown=$((($(date +%s%N) - start) / 1000000))
     echo "press $press: splash shown for about $shown ms"
     [ "$shown" -ge 2400 ] && [ "$shown" -le "$longest" ] || fail "press $press: shown for $shown ms"
 done
+# The free page handed over once per press where the program opens it, and nothing else ever.
+page=http://www.halvex-tones.example/Halvex_Free/index.html expected=
+[ "$opens" = 1 ] && expected=$(printf '%s\n%s' "$page" "$page")
+opened() { [ "$(cat "$WORK/opened.log" 2>/dev/null)" = "$expected" ]; }
+wait_for 3 opened || fail "handed over: $(cat "$WORK/opened.log" 2>/dev/null)"
 
-page="http://www.halvex-tones.example/Halvex_Free/index.html"
-if [ "$opens" = 1 ]; then
-    wait_for 3 eval '[ "$(cat "$WORK/opened.log" 2>/dev/null)" = "$(printf "%s\n%s" "$page" "$page")" ]' ||
-        fail "the page was not handed over once per press: $(cat "$WORK/opened.log" 2>/dev/null)"
+# The soak: each round heard, then silenced; the memory growth after the tenth bounded.
+resident() { awk '/^VmRSS:/ {print $2}' "/proc/$pid/status"; }
+for round in $(seq "$rounds"); do
+    xdotool mousemove --window "$wid" $COMPILE_AT click 1 mousemove --window "$wid" $PLAY_AT click 1
+    at=$(sound wait loud "$at" 10) || { fail "round $round: PLAY was not heard"; break; }
+    click $STOP_AT
+    at=$(sound wait quiet "$at" 10) || { fail "round $round: STOP did not silence the tone"; break; }
+    [ "$round" = 10 ] && rss10=$(resident)
+done
+if [ -n "${rss10:-}" ]; then
+    rss=$(resident)
+    echo "resident memory: $rss10 KiB after round 10, $rss KiB after round $rounds"
+    [ $((rss - rss10)) -le 2048 ] || fail "memory grew by $((rss - rss10)) KiB"
 fi
+heard=$(sound bursts)
+[ "$heard" = $((rounds + 2)) ] || fail "$heard sounds heard for $((rounds + 2)) PLAYs"
 
-close_and_wait "$wid" "$pid"
-[ "$exit_code" = 0 ] || fail "exit code $exit_code"
-[ "$opens" = 1 ] || [ ! -e "$WORK/opened.log" ] || fail "something was opened: $(cat "$WORK/opened.log")"
-stop_window_manager
+# A 512 s stereo White Noise tone picked (2 channels, STYLES' next to last entry, DURATION's
+# last), then "COMPILE !", "PLAY" and "COMPILE !" clicked at once, all while the first render
+# runs.  Handled one at a time, each on the buttons the handler before it left, they play the
+# first tone and render a second: the noise is heard and the window ends in Ready to play.
+pick 100 60 End Return
+xdotool key Tab Tab Tab End Up Tab Tab Tab End
+xdotool mousemove --window "$wid" $COMPILE_AT click 1 mousemove --window "$wid" $PLAY_AT click 1 \
+    mousemove --window "$wid" $COMPILE_AT click 1
+sound wait loud "$at" 60 >/dev/null || fail "the noise was not heard"
+wait_for 5 eval 'looks "$wid" $COMPILE_AT disabled && looks "$wid" $PLAY_AT enabled' ||
+    fail "not Ready to play after the queued clicks"
+
+timeout 5 xdotool windowactivate --sync "$wid" key alt+F4
+wait_for 10 eval '! kill -0 $pid 2>/dev/null' || kill "$pid"
+wait "$pid"
+code=$?
+[ "$code" = 0 ] || fail "exit code $code after Alt+F4"
+opened || fail "handed over: $(cat "$WORK/opened.log")"
 [ $status = 0 ] && echo PASS
 exit $status
