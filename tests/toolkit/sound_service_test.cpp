@@ -10,18 +10,14 @@
 
 namespace {
 
-struct Recorder {
-    bool open_ok = true;
-    bool create_ok = true;
-    std::vector<std::string> log;
-    std::vector<Bytes> buffers; // buffer n is handle n + 1
-};
-Recorder rec;
+using Log = std::vector<std::string>;
 
-bool fake_open() {
-    rec.log.push_back("open");
-    return rec.open_ok;
-}
+struct Recorder {
+    bool open_ok = true, create_ok = true;
+    Log log;
+    std::vector<Bytes> buffers; // buffer n is handle n + 1
+} rec;
+
 NativeHandle fake_create(const PcmFormat& f, const void* data, size_t size) {
     if (!rec.create_ok) return 0;
     const auto* p = static_cast<const uint8_t*>(data);
@@ -36,17 +32,17 @@ bool fake_play(NativeHandle b, bool loop, int32_t volume) {
                       std::to_string(volume));
     return true;
 }
-void fake_release(NativeHandle b) {
-    rec.log.push_back("release " + std::to_string(b));
-}
-void fake_close() {
-    rec.log.push_back("close");
-}
-bool fake_playing(NativeHandle) {
-    return false;
-}
-const AudioDriver fake = {fake_open,    fake_create, fake_play,
-                          fake_release, fake_close,  fake_playing};
+const AudioDriver fake = {
+    [] {
+        rec.log.push_back("open");
+        return rec.open_ok;
+    },
+    fake_create,
+    fake_play,
+    [](NativeHandle b) { rec.log.push_back("release " + std::to_string(b)); },
+    [] { rec.log.push_back("close"); },
+    [](NativeHandle) { return false; },
+};
 
 class SoundService : public ::testing::Test {
   protected:
@@ -55,92 +51,65 @@ class SoundService : public ::testing::Test {
         ASSERT_EQ(sound_service_start(&fake), 1);
     }
     void TearDown() override { sound_shutdown(); }
-    Bytes image(size_t bytes = 8) { return make_wav(1, 16, 22050, Bytes(bytes, 1)); }
+    const Bytes img = make_wav(1, 16, 22050, Bytes(8, 1));
 };
 
+// A load copies the data to the driver and names the sound by a fresh handle; play hands on
+// the loop flag and volume; a freed sound is released once and is gone.
 TEST_F(SoundService, LoadsCopyTheDataAndNameTheSound) {
-    Bytes img = image();
-    const intptr_t h = sound_load_wav_memory(AUTO_NUMBER, img.data());
+    const int32_t h = int32_t(sound_load_wav_memory(AUTO_NUMBER, img.data()));
     EXPECT_LT(h, -1);
-    EXPECT_EQ(rec.log.back(), "create 1 1x16@22050");
-    EXPECT_EQ(rec.buffers[0], Bytes(8, 1));
-    EXPECT_EQ(sound_exists(int32_t(h)), 1);
-    EXPECT_EQ(sound_play(int32_t(h), 0, -1), 1);
-    EXPECT_EQ(rec.log.back(), "play 1 once -1");
-    EXPECT_EQ(sound_play(int32_t(h), SOUND_PLAY_LOOP, -500), 1);
-    EXPECT_EQ(rec.log.back(), "play 1 loop -500");
-    sound_free(int32_t(h));
-    EXPECT_EQ(rec.log.back(), "release 1");
-    EXPECT_EQ(sound_exists(int32_t(h)), 0);
-    EXPECT_EQ(sound_play(int32_t(h), 0, -1), 0);
-    sound_free(int32_t(h));
-    EXPECT_EQ(rec.log.back(), "release 1");
+    EXPECT_EQ(rec.buffers, std::vector<Bytes>{Bytes(8, 1)});
+    EXPECT_EQ(sound_play(h, 0, -1), 1);
+    EXPECT_EQ(sound_play(h, SOUND_PLAY_LOOP, -500), 1);
+    sound_free(h);
+    EXPECT_EQ(sound_exists(h), 0);
+    EXPECT_EQ(sound_play(h, 0, -1), 0);
+    sound_free(h);
     EXPECT_EQ(sound_load_wav_memory(-2, img.data()), 0);
-    EXPECT_EQ(sound_load_wav_memory(AUTO_NUMBER, nullptr), 0);
-    EXPECT_EQ(sound_exists(0), 0);
+    EXPECT_EQ(rec.log, (Log{"open", "create 1 1x16@22050", "play 1 once -1", "play 1 loop -500",
+                            "release 1"}));
 }
 
+// A static number gives the native handle, and its old sound goes only when a new one loads;
+// the service refuses data below its own least size before the driver sees it.
 TEST_F(SoundService, AStaticNumberIsReplacedOnlyByASoundThatLoads) {
-    Bytes img = image();
-    const intptr_t native = sound_load_wav_memory(4, img.data());
-    EXPECT_EQ(native, 1);
-    Bytes bad = img;
-    bad[0] = 'X';
-    EXPECT_EQ(sound_load_wav_memory(4, bad.data()), 0);
+    EXPECT_EQ(sound_load_wav_memory(4, img.data()), 1);
+    EXPECT_EQ(sound_load_wav_memory(4, make_wav(1, 8, 5512, Bytes(3, 128)).data()), 0);
     rec.create_ok = false;
     EXPECT_EQ(sound_load_wav_memory(4, img.data()), 0);
     EXPECT_EQ(sound_exists(4), 1);
-    EXPECT_EQ(rec.log.back(), "create 1 1x16@22050");
     rec.create_ok = true;
-    EXPECT_EQ(sound_load_wav_memory(4, img.data()), 2);
-    EXPECT_EQ(rec.log[rec.log.size() - 2], "create 2 1x16@22050");
-    EXPECT_EQ(rec.log.back(), "release 1");
+    EXPECT_EQ(sound_load_wav_memory(4, make_wav(1, 8, 5512, Bytes(4, 128)).data()), 2);
+    EXPECT_EQ(rec.log, (Log{"open", "create 1 1x16@22050", "create 2 1x8@5512", "release 1"}));
 }
 
-TEST_F(SoundService, KeepsItsOwnSizeLimits) {
-    Bytes tiny = make_wav(1, 8, 5512, Bytes(3, 128));
-    EXPECT_EQ(sound_load_wav_memory(AUTO_NUMBER, tiny.data()), 0);
-    Bytes least = make_wav(1, 8, 5512, Bytes(4, 128));
-    EXPECT_NE(sound_load_wav_memory(AUTO_NUMBER, least.data()), 0);
-    Bytes smallest_shell = make_wav(1, 8, 5512, Bytes(5512, 128));
-    EXPECT_NE(sound_load_wav_memory(AUTO_NUMBER, smallest_shell.data()), 0);
-    EXPECT_EQ(rec.buffers.size(), 2u);
-}
-
+// Shutdown frees static numbers ascending, then handles oldest first, then closes; a second
+// shutdown does nothing, and the service starts again after it.
 TEST_F(SoundService, ShutdownFreesStaticNumbersAscendingThenHandlesOldestFirst) {
-    Bytes img = image();
-    sound_load_wav_memory(AUTO_NUMBER, img.data()); // 1
-    sound_load_wav_memory(9, img.data());           // 2
-    sound_load_wav_memory(AUTO_NUMBER, img.data()); // 3
-    sound_load_wav_memory(2, img.data());           // 4
-    sound_load_wav_memory(AUTO_NUMBER, img.data()); // 5
+    for (int32_t number : {AUTO_NUMBER, 9, AUTO_NUMBER, 2, AUTO_NUMBER})
+        sound_load_wav_memory(number, img.data());
     rec.log.clear();
     sound_shutdown();
-    EXPECT_EQ(rec.log, (std::vector<std::string>{"release 4", "release 2", "release 1", "release 3",
-                                                 "release 5", "close"}));
     EXPECT_EQ(sound_exists(9), 0);
-    rec.log.clear();
     sound_shutdown();
-    EXPECT_TRUE(rec.log.empty());
-    // The service starts again after the end, and loads again.
+    EXPECT_EQ(rec.log,
+              (Log{"release 4", "release 2", "release 1", "release 3", "release 5", "close"}));
     ASSERT_EQ(sound_service_start(&fake), 1);
     EXPECT_NE(sound_load_wav_memory(AUTO_NUMBER, img.data()), 0);
 }
 
+// Without a device (the driver cannot open one, or there is no driver) nothing loads.
 TEST(SoundServiceWithoutDevice, LoadsNothing) {
     rec = Recorder{};
     rec.open_ok = false;
-    EXPECT_EQ(sound_service_start(&fake), 0);
-    Bytes img = make_wav(2, 16, 44100, Bytes(64, 0));
-    EXPECT_EQ(sound_load_wav_memory(AUTO_NUMBER, img.data()), 0);
-    EXPECT_EQ(sound_load_wav_memory(1, img.data()), 0);
-    EXPECT_EQ(sound_exists(1), 0);
-    sound_shutdown();
-    EXPECT_EQ(rec.log, std::vector<std::string>{"open"});
-    // The same without any driver.
-    EXPECT_EQ(sound_init(), 0);
-    EXPECT_EQ(sound_load_wav_memory(AUTO_NUMBER, img.data()), 0);
-    sound_shutdown();
+    const Bytes img = make_wav(2, 16, 44100, Bytes(64, 0));
+    for (bool with_driver : {true, false}) {
+        EXPECT_EQ(with_driver ? sound_service_start(&fake) : sound_init(), 0);
+        EXPECT_EQ(sound_load_wav_memory(AUTO_NUMBER, img.data()), 0);
+        sound_shutdown();
+    }
+    EXPECT_EQ(rec.log, Log{"open"});
 }
 
 } // namespace
