@@ -8,11 +8,8 @@
 
 TEST(OpenAlWithoutDevice, TheProgramRunsOnWithoutSound) {
     EXPECT_EQ(sound_init(), 0);
-    Bytes img = make_wav(1, 16, 44100, Bytes(100, 0));
-    EXPECT_EQ(sound_load_wav_memory(AUTO_NUMBER, img.data()), 0);
-    EXPECT_EQ(sound_load_wav_memory(0, img.data()), 0);
+    EXPECT_EQ(sound_load_wav_memory(AUTO_NUMBER, make_wav(1, 16, 44100, Bytes(100, 0)).data()), 0);
     EXPECT_EQ(sound_play(0, 0, -1), 0);
-    EXPECT_EQ(sound_exists(0), 0);
     sound_free(0);
     sound_shutdown();
 }
