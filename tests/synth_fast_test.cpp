@@ -1,8 +1,7 @@
-// The fast renderer against the per-frame reference, byte for byte: every style in every
-// format, with and without sweep, every envelope; long tones with many phase wraps; the
-// largest tone; the noise generator's sequence and final state.  Also the premises the fast
-// path rests on: the steady phase runs and the accuracy of the approximations.  Every fast
-// render is done with the AVX2 copies of the loops and again with the baseline ones.
+// The fast renderer against the per-frame reference, byte for byte, with the AVX2 copies of
+// the loops and again with the baseline ones, through the image and as a stream.  Also the
+// premises the fast path rests on: the steady phase runs, the accuracy of the approximations
+// and the rounding helpers.
 #include "synth/exact_math.h"
 #include "synth/fast_clones.h"
 #include "synth/fast_math.h"
@@ -27,89 +26,80 @@ struct Case {
     float frequency, duration;
     int32_t amplitude;
     float sweep;
-    int32_t style, fade_in, fade_out;
+    int32_t style, envelope; // envelope: bit 0 fades in, bit 1 out
 };
 
-std::string describe(const Case& c) {
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  "style %d, %d Hz, %d bit, %d ch, f %g, %g s, amp %d, sweep %g, fades %d%d",
-                  c.style, c.rate, 8 * c.bytes, c.channels, c.frequency, c.duration, c.amplitude,
-                  c.sweep, c.fade_in, c.fade_out);
-    return text;
-}
-
-bool same_state(const RandomState& a, const RandomState& b) {
-    return std::memcmp(a.s, b.s, sizeof a.s) == 0;
-}
-
-// The copies of the fast loops this processor can run: the baseline, and AVX2 where present
-// (asked within a test, so that listing the tests prints nothing else).
-const std::vector<FastVectors>& vector_units() {
-    static const std::vector<FastVectors> units = [] {
-        std::vector<FastVectors> found = {FastVectors::baseline};
-        if (set_fast_vectors(FastVectors::avx2) == FastVectors::avx2)
-            found.push_back(FastVectors::avx2);
-        else
-            std::printf("note: no AVX2 here, only the baseline copies are compared\n");
-        return found;
-    }();
-    return units;
-}
-
-// Renders the case with the reference loop, with each copy of the fast path into an image and
-// as a stream (whose plan must give the image's header and size), all from the same generator
-// state, and compares the data and the state each leaves behind.
+// Renders the case from the same generator state with the reference loop, with each copy of
+// the fast loops, through fill_tone and as a stream from the planned header, and compares the
+// images (silent past the data: a pad byte, frames the header does not count), 64 bytes past
+// the block that must stay as they are, and the generator state each leaves behind.  The
+// header describes the block: its RIFF size, and whole frames within the block.
 void expect_same(const Case& c, uint64_t seed = 7) {
+    SCOPED_TRACE(testing::Message()
+                 << "style " << c.style << ", " << c.rate << " Hz, " << 8 * c.bytes << " bit, "
+                 << c.channels << " ch, f " << c.frequency << ", " << c.duration << " s, amp "
+                 << c.amplitude << ", sweep " << c.sweep << ", envelope " << c.envelope);
     set_sound_format(c.rate, c.bytes, c.channels);
-    ToneSetup setup, planned;
-    const uint8_t* image = tone_setup(&setup, c.frequency, c.duration, c.amplitude, c.sweep,
-                                      c.style, c.fade_in, c.fade_out);
-    ASSERT_NE(image, nullptr);
+    const int32_t in = c.envelope & 1, out = c.envelope >> 1;
+    ToneSetup setup;
     uint8_t header[44];
     size_t image_size = 0;
-    ASSERT_TRUE(tone_plan(&planned, header, &image_size, c.frequency, c.duration, c.amplitude,
-                          c.sweep, c.style, c.fade_in, c.fade_out));
-    EXPECT_EQ(std::memcmp(header, image, 44), 0) << describe(c);
-    EXPECT_EQ(image_size, wav_image_size()) << describe(c);
-    const size_t size = size_t(setup.frames * setup.block_align);
-    std::vector<uint8_t> reference(size);
+    ASSERT_TRUE(tone_plan(&setup, header, &image_size, c.frequency, c.duration, c.amplitude,
+                          c.sweep, c.style, in, out));
+    const size_t size = le_u32(header + 40);
+    EXPECT_EQ(le_u32(header + 4) + 8, image_size);
+    EXPECT_EQ(size % size_t(c.bytes * c.channels), 0u);
+    EXPECT_LE(44 + size, image_size);
+    const uint8_t silence = c.bytes == 1 ? 128 : 0;
+    std::vector<uint8_t> blank(header, header + 44);
+    blank.resize(image_size, silence);
+    blank.resize(image_size + 64, 0xA5);
+    std::vector<uint8_t> reference = blank;
     random_seed(seed);
-    write_frames_reference(setup, reference.data());
-    const RandomState after_reference = random_process_state();
-    const auto expect_equal = [&](const std::vector<uint8_t>& made, const RandomState& after,
-                                  const char* how) {
-        size_t first = 0;
-        while (first < size && first < made.size() && reference[first] == made[first])
-            ++first;
-        EXPECT_EQ(first, size) << describe(c) << ", " << how << ": first difference at frame "
-                               << first / size_t(setup.block_align) << " of " << setup.frames;
-        EXPECT_EQ(made.size(), size) << describe(c) << ", " << how;
-        EXPECT_TRUE(same_state(after_reference, after)) << describe(c) << ", " << how;
+    write_frames_reference(setup, &reference[44]);
+    const RandomState after = random_process_state();
+    const auto expect_equal = [&](const std::vector<uint8_t>& made, const char* how) {
+        const auto differ =
+            std::mismatch(made.begin(), made.end(), reference.begin(), reference.end());
+        EXPECT_TRUE(made == reference)
+            << how << ": " << made.size() << " bytes of " << reference.size()
+            << ", first difference at byte " << differ.first - made.begin();
+        EXPECT_EQ(std::memcmp(&after, &random_process_state(), sizeof after), 0) << how;
     };
-
-    for (FastVectors units : vector_units()) {
-        ASSERT_EQ(set_fast_vectors(units), units);
-        // Bytes past the data must stay as they are.
-        std::vector<uint8_t> fast(size + 64, 0xA5);
+    std::vector<uint8_t> made; // one buffer for every render
+    for (FastVectors units : {FastVectors::baseline, FastVectors::avx2}) {
+        if (set_fast_vectors(units) != units) continue; // no AVX2 here
+        made = blank;
         random_seed(seed);
-        write_frames(setup, fast.data());
-        EXPECT_EQ(std::count(fast.begin() + ptrdiff_t(size), fast.end(), 0xA5), 64)
-            << describe(c) << ": written past the data";
-        fast.resize(size);
-        expect_equal(fast, random_process_state(),
-                     units == FastVectors::avx2 ? "AVX2" : "baseline");
+        write_frames(setup, &made[44]);
+        expect_equal(made, units == FastVectors::avx2 ? "AVX2" : "baseline");
     }
-    set_fast_vectors(FastVectors::avx2);
-    std::vector<uint8_t> streamed;
     random_seed(seed);
+    ASSERT_EQ(fill_tone(c.frequency, c.duration, c.amplitude, c.sweep, c.style, in, out),
+              FillResult::filled);
+    const uint8_t* image = prepare_wav_image(float(IMAGE_QUERY_ADDRESS));
+    made.assign(image, image + wav_image_size());
+    made.resize(made.size() + 64, 0xA5);
+    expect_equal(made, "fill_tone");
+    made.assign(header, header + 44);
     const auto append = [](void* to, const uint8_t* bytes, size_t n) {
         auto& out = *static_cast<std::vector<uint8_t>*>(to);
         out.insert(out.end(), bytes, bytes + n);
         return true;
     };
-    EXPECT_TRUE(stream_frames(planned, append, &streamed));
-    expect_equal(streamed, random_process_state(), "stream");
+    random_seed(seed);
+    EXPECT_TRUE(stream_frames(setup, append, &made));
+    made.resize(made.size() + image_size - 44 - size, silence);
+    made.resize(made.size() + 64, 0xA5);
+    expect_equal(made, "stream");
+    // A stream stops at the first write that fails, and says so.
+    int32_t calls = 0;
+    const auto fail_third = [](void* n, const uint8_t*, size_t) {
+        return ++*static_cast<int32_t*>(n) < 3;
+    };
+    const bool whole = stream_frames(setup, fail_third, &calls);
+    EXPECT_EQ(whole, calls < 3);
+    EXPECT_LE(calls, 3);
 }
 
 // A small deterministic generator for picking test parameters.
@@ -119,24 +109,21 @@ struct Picker {
         x = x * 6364136223846793005ull + 1442695040888963407ull;
         return uint32_t(x >> 33);
     }
+    // Slow (long runs per binade), near the top (a wrap every frame) or anywhere.
     float frequency(int32_t rate) {
-        switch (next() % 4) {
-        case 0:
-            return float(20 + next() % 200); // slow: long runs per binade
-        case 1:
-            return float(rate / 2 - next() % 50); // near the top: a wrap every frame
-        default:
-            return float(20 + next() % (rate / 2)); // anywhere
-        }
+        const uint32_t kind = next() % 4;
+        return float(kind == 0   ? 20 + next() % 200
+                     : kind == 1 ? rate / 2 - next() % 50
+                                 : 20 + next() % (rate / 2));
     }
 };
 
-constexpr int32_t RATES[] = {5512, 11025, 22050, 44100};
-
+// Every style in every format, with and without sweep, with every envelope, at picked
+// frequencies, amplitudes and generator seeds.
 TEST(FastRenderer, EveryStyleFormatSweepAndEnvelopeMatchesTheReference) {
     Picker pick{12345};
     for (int32_t style = 0; style < TONE_STYLE_COUNT; ++style)
-        for (int32_t rate : RATES)
+        for (int32_t rate : {5512, 11025, 22050, 44100})
             for (int32_t bytes = 1; bytes <= 2; ++bytes)
                 for (int32_t channels = 1; channels <= 2; ++channels)
                     for (int32_t sweep = 0; sweep <= 1; ++sweep)
@@ -144,164 +131,105 @@ TEST(FastRenderer, EveryStyleFormatSweepAndEnvelopeMatchesTheReference) {
                             const float f = pick.frequency(rate);
                             const float end = sweep ? pick.frequency(rate) : 0.0f;
                             const int32_t amplitude = int32_t(pick.next() % 101);
-                            expect_same({rate, bytes, channels, f, 1.0f, amplitude, end, style,
-                                         envelope & 1, envelope >> 1},
-                                        pick.next());
+                            expect_same(
+                                {rate, bytes, channels, f, 1, amplitude, end, style, envelope},
+                                pick.next());
                         }
+    // Fractional durations in every format: the renderer's byte count and the prepared frame
+    // count differ.
+    for (int32_t rate : {5512, 11025, 22050, 44100})
+        for (int32_t bytes = 1; bytes <= 2; ++bytes)
+            for (int32_t channels = 1; channels <= 2; ++channels)
+                for (float d : {0.13f, 0.77f, 2.3333f, 9.99f})
+                    expect_same({rate, bytes, channels, 440, d, 50, 0, STYLE_SQUARE_WAVE, 0});
 }
 
-TEST(FastRenderer, LongTonesWithManyWrapsMatchTheReference) {
-    // Several seconds at 44100 Hz: enough blocks for the threads, tens of thousands of wraps.
-    const float frequencies[] = {20, 315, 1000, 4410.5f, 11025, 22049};
-    for (int32_t style = 0; style < TONE_STYLE_COUNT; ++style)
-        for (float f : frequencies) {
-            expect_same({44100, 2, 2, f, 4, 100, 0, style, 0, 0});
-        }
-    // Sweeps up and down over the whole range, with both fades.
-    for (int32_t style = 0; style < TONE_STYLE_COUNT; ++style) {
-        expect_same({44100, 2, 1, 20, 6, 80, 22049, style, 1, 1});
-        expect_same({44100, 1, 2, 20000, 6, 100, 30, style, 0, 1});
+// Tones in every style: several seconds with tens of thousands of wraps (enough blocks for
+// the threads); a quarter of the rate, whose step of exactly pi/2 lands the phase on pi itself
+// (SquareWave's 0, Triangle's peak), steady and with a sweep to the start frequency (on but
+// steady: the sweep's ring of blocks with a constant step); every amplitude (it changes the
+// peak, Pink Synth's logarithm, Absolute Sine's level); sweeps up and down the whole range;
+// very short and fractional durations, an odd frame count at 8 bits; sweeps whose frame
+// counts lie around whole blocks and whole turns of the ring, at both widths.
+TEST(FastRenderer, ChosenTonesInEveryStyleMatchTheReference) {
+    std::vector<Case> cases;
+    for (float f : {20.0f, 315.0f, 1000.0f, 4410.5f, 11025.0f, 22049.0f})
+        cases.push_back({44100, 2, 2, f, 4, 100, 0, 0, 0});
+    for (float sweep : {0.0f, 11025.0f}) {
+        cases.push_back({44100, 2, 2, 11025, 2, 100, sweep, 0, 0});
+        cases.push_back({44100, 2, 1, 11025, 2, 100, sweep, 0, 3});
     }
-}
-
-TEST(FastRenderer, AmplitudesAndOddDurationsMatchTheReference) {
-    // Every amplitude changes the peak (and Pink Synth's logarithm, Absolute Sine's level).
-    for (int32_t style = 0; style < TONE_STYLE_COUNT; ++style)
-        for (int32_t amplitude = 0; amplitude <= 100; amplitude += 7)
-            expect_same({22050, 2, 1, 440, 0.5f, amplitude, 0, style, 1, 0});
-    // Very short and fractional durations, an odd frame count at 8 bits.
+    for (int32_t amplitude = 0; amplitude <= 100; amplitude += 7)
+        cases.push_back({22050, 2, 1, 440, 0.5f, amplitude, 0, 0, 1});
+    cases.push_back({44100, 2, 1, 20, 6, 80, 22049, 0, 3});
+    cases.push_back({44100, 1, 2, 20000, 6, 100, 30, 0, 2});
     for (float duration : {0.0f, 0.1f, 0.137f, 1.0f, 2.71f})
-        for (int32_t style : {STYLE_SINE, STYLE_WHITE_NOISE, STYLE_PINK_SYNTH})
-            expect_same({11025, 1, 1, 333, duration, 60, 500, style, 1, 1});
-}
-
-TEST(FastRenderer, LargestToneMatchesTheReference) {
-    expect_same({44100, 2, 2, 315, 512, 100, 0, STYLE_SINE, 0, 0});
-    expect_same({44100, 2, 2, 440, 512, 100, 0, STYLE_WHITE_NOISE, 0, 0});
-}
-
-TEST(FastRenderer, AStreamStopsAtTheFirstFailedWrite) {
-    set_sound_format(44100, 2, 2);
-    for (const float sweep : {0.0f, 4000.0f})
-        for (const int32_t style : {STYLE_SINE, STYLE_WHITE_NOISE}) {
-            ToneSetup t;
-            uint8_t header[44];
-            size_t size = 0;
-            ASSERT_TRUE(tone_plan(&t, header, &size, 315, 60, 100, sweep, style, 0, 0));
-            int32_t calls = 0;
-            const auto fail_third = [](void* n, const uint8_t*, size_t) {
-                return ++*static_cast<int32_t*>(n) < 3;
-            };
-            EXPECT_FALSE(stream_frames(t, fail_third, &calls));
-            EXPECT_EQ(calls, 3);
-        }
-}
-
-TEST(FastRenderer, PhasesExactlyAtPiAndSteadySweepsMatchTheReference) {
-    // A quarter of the rate steps by exactly pi/2: the phase lands on pi itself, where
-    // SquareWave is 0 and Triangle at its peak.  A sweep to the start frequency is on but
-    // steady, which takes the sweep's ring of blocks with a constant step.
-    for (int32_t style = 0; style < TONE_STYLE_COUNT; ++style)
-        for (float sweep : {0.0f, 11025.0f}) {
-            expect_same({44100, 2, 2, 11025, 2, 100, sweep, style, 0, 0});
-            expect_same({44100, 2, 1, 11025, 2, 100, sweep, style, 1, 1});
-        }
-    set_sound_format(44100, 2, 1);
-    ToneSetup setup;
-    ASSERT_NE(tone_setup(&setup, 11025, 2, 100, 11025, STYLE_SQUARE_WAVE, 0, 0), nullptr);
-    ASSERT_EQ(setup.dphi, HALF_PI_F);
-    std::vector<int16_t> samples(size_t(setup.frames));
-    write_frames(setup, reinterpret_cast<uint8_t*>(samples.data()));
-    EXPECT_EQ(samples[0], 32767);
-    EXPECT_EQ(samples[2], 0);
-    EXPECT_EQ(samples[3], -32767);
-}
-
-TEST(FastRenderer, SweepsOfEveryLengthMatchTheReference) {
-    // Frame counts around whole blocks and whole turns of the ring, at every width.
+        cases.push_back({11025, 1, 1, 333, duration, 60, 500, 0, 3});
     for (float duration : {0.74f, 0.75f, 1.5f, 3.0f})
-        for (int32_t style : {STYLE_SAW, STYLE_SQUARE_WAVE, STYLE_TRIANGLE, STYLE_WHITE_NOISE})
-            expect_same(
-                {44100, 1 + int32_t(duration > 1), 2, 315, duration, 100, 4000, style, 0, 1});
+        cases.push_back({44100, 1 + int32_t(duration > 1), 2, 315, duration, 100, 4000, 0, 2});
+    for (Case c : cases)
+        for (c.style = 0; c.style < TONE_STYLE_COUNT; ++c.style)
+            expect_same(c);
 }
 
-TEST(FastRenderer, NoiseKeepsTheGeneratorSequence) {
-    // The samples are a fixed function of the draws: the first ones follow from random_below.
-    set_sound_format(44100, 2, 1);
-    ToneSetup setup;
-    ASSERT_NE(tone_setup(&setup, 440, 1, 100, 0, STYLE_WHITE_NOISE, 0, 0), nullptr);
-    std::vector<uint8_t> data(size_t(setup.frames) * 2);
-    random_seed(99);
-    write_frames(setup, data.data());
-    const int32_t next_after = random_below(NOISE_RANGE_MAX);
-    random_seed(99);
-    for (int64_t i = 0; i < setup.frames; ++i) {
-        const int32_t r = random_below(NOISE_RANGE_MAX);
-        const double x = double(setup.peak) * ((double(r) + 1.0) / 1073741824.0 - 1.0);
-        int16_t s;
-        std::memcpy(&s, &data[size_t(i) * 2], 2);
-        ASSERT_EQ(s, int16_t(std::nearbyint(x))) << "frame " << i;
-    }
-    EXPECT_EQ(random_below(NOISE_RANGE_MAX), next_after);
+// The longest duration in the largest format.
+TEST(FastRenderer, LargestToneMatchesTheReference) {
+    expect_same({44100, 2, 2, 315, 512, 100, 0, STYLE_SINE, 0});
+    expect_same({44100, 2, 2, 440, 512, 100, 0, STYLE_WHITE_NOISE, 0});
 }
 
+// Steady runs, stored or skipped, follow the serial chain bit for bit, for steps of every
+// kind: exactly half-way between spacings in some binade (ties to even), one spacing, random
+// reals, near pi.
 TEST(FastPhase, SteadyRunsEqualTheSerialChain) {
-    // Steps of every kind: exactly half-way between spacings in some binade (ties to even),
-    // one spacing, random reals, near pi.
-    std::vector<float> steps;
+    std::vector<float> steps = {std::nextafter(PI_F, 0.0f), 2.0f * PI_F / 3.0f};
     for (int k = 19; k <= 30; ++k)
         for (int m : {1, 3, 5, 7, 1001, 4097})
             steps.push_back(std::ldexp(float(m), -k));
     Picker pick{777};
     for (int k = 0; k < 60; ++k)
         steps.push_back(float(pick.next()) / 4294967296.0f * PI_F);
-    steps.push_back(std::nextafter(PI_F, 0.0f));
-    steps.push_back(2.0f * PI_F / 3.0f);
-    const float starts[] = {0.0f, HALF_PI_F, PI_F, 1e-6f, TWO_PI_F};
     std::vector<float> fast(20000);
     for (float dphi : steps)
-        for (float start : starts) {
+        for (float start : {0.0f, HALF_PI_F, PI_F, 1e-6f, TWO_PI_F}) {
             const SteadyPhase steady(dphi);
-            float phase = start;
+            float phase = start, skipped = start, serial = start;
             steady.advance(phase, fast.data(), int64_t(fast.size()));
-            float serial = start;
+            steady.advance(skipped, nullptr, int64_t(fast.size()));
             for (size_t i = 0; i < fast.size(); ++i) {
                 ASSERT_EQ(std::bit_cast<uint32_t>(fast[i]), std::bit_cast<uint32_t>(serial))
                     << "step " << dphi << " start " << start << " frame " << i;
                 serial = phase_step(serial, dphi);
             }
             EXPECT_EQ(phase, serial);
-            // Skipping without storing lands on the same phase.
-            float skipped = start;
-            steady.advance(skipped, nullptr, int64_t(fast.size()));
             EXPECT_EQ(skipped, serial);
         }
 }
 
+constexpr double PI32 = double(PI_F);
+
+// The fallback tolerances assume errors of a few 1e-16 from the correctly rounded values: the
+// approximations show a margin of 100 or more over their ranges.  The single-precision sine
+// keeps the bound its callers assume, at every 61st float from 0 to 2 pi (the whole range was
+// checked once).
 TEST(FastMath, ApproximationsStayWellInsideTheTolerances) {
-    // The fallback tolerances assume errors of a few 1e-16 from the correctly rounded values;
-    // show a margin of 100 or more.
-    double worst_sin = 0, worst_cos = 0, worst_log = 0, worst_pow = 0, worst_acos = 0;
-    for (int i = 0; i <= 400000; ++i) {
-        const double x = 13.0 * i / 400000.0;
-        worst_sin = std::max(worst_sin, std::fabs(fast::sin(x) - exact::sin(x)));
-        worst_cos = std::max(worst_cos, std::fabs(fast::cos(x - 6.5) - exact::cos(x - 6.5)));
-        const double u = -1.0 + 2.0 * i / 400000.0;
-        worst_cos = std::max(worst_cos, std::fabs(fast::cos_unit(u) - exact::cos(u)));
-        const double c = 0.5 + 0.5 * i / 400000.0;
-        worst_log = std::max(worst_log, std::fabs(fast::log(c) - std::log(c)));
-        worst_pow = std::max(worst_pow,
-                             std::fabs(fast::pow_3(c, double(PI_F)) - std::pow(c, double(PI_F))));
-        const double r = i / 400000.0;
-        worst_acos = std::max(worst_acos, std::fabs(fast::acos(r) - exact::acos(r)));
-    }
-    EXPECT_LT(worst_sin, 1e-15);
-    EXPECT_LT(worst_cos, 1e-15);
-    EXPECT_LT(worst_log, 1e-15);
-    EXPECT_LT(worst_pow, 1e-15);
-    EXPECT_LT(worst_acos, 1e-15);
-    // The single-precision sine keeps the bound its callers assume, at every 61st float of its
-    // range (the whole range was checked once).
+    const auto worst = [](auto approximation, auto correct, double low, double high) {
+        double most = 0;
+        for (int i = 0; i <= 400000; ++i) {
+            const double x = low + (high - low) * i / 400000.0;
+            most = std::max(most, std::fabs(approximation(x) - correct(x)));
+        }
+        return most;
+    };
+    EXPECT_LT(worst(fast::sin, exact::sin, 0, 13), 1e-15);
+    EXPECT_LT(worst(fast::cos, exact::cos, -6.5, 6.5), 1e-15);
+    EXPECT_LT(worst(fast::cos_unit, exact::cos, -1, 1), 1e-15);
+    const auto log = [](double c) { return std::log(c); };
+    const auto pow_3 = [](double c) { return fast::pow_3(c, PI32); };
+    const auto pow = [](double c) { return std::pow(c, PI32); };
+    EXPECT_LT(worst(fast::log, log, 0.5, 1), 1e-15);
+    EXPECT_LT(worst(pow_3, pow, 0.5, 1), 1e-15);
+    EXPECT_LT(worst(fast::acos, exact::acos, 0, 1), 1e-15);
     double worst_sin_f = 0;
     for (uint32_t bits = 0; bits <= std::bit_cast<uint32_t>(TWO_PI_F); bits += 61) {
         const float x = std::bit_cast<float>(bits);
@@ -310,6 +238,9 @@ TEST(FastMath, ApproximationsStayWellInsideTheTolerances) {
     EXPECT_LE(worst_sin_f, fast::SIN_F_ERROR);
 }
 
+// q16 and q32 round ties to even, and give the most negative value for NaN or out of range.
+// The firmness tests catch values near a boundary, and the bit test agrees with narrowing
+// every double within the tolerance.
 TEST(FastMath, RoundingHelpersFollowTiesToEvenAndTheRangeRules) {
     EXPECT_EQ(fast::q16(2.5), 2);
     EXPECT_EQ(fast::q16(-2.5), -2);
@@ -322,7 +253,6 @@ TEST(FastMath, RoundingHelpersFollowTiesToEvenAndTheRangeRules) {
     EXPECT_EQ(fast::q32(2147483647.5), INT32_MIN);
     EXPECT_EQ(fast::q32(-std::sqrt(-1.0)), INT32_MIN);
     EXPECT_EQ(fast::q32(1e300), INT32_MIN);
-    // The bit test agrees with narrowing every double within the tolerance.
     Picker pick{4242};
     int unsure = 0;
     for (int k = 0; k < 20000; ++k) {
@@ -332,24 +262,20 @@ TEST(FastMath, RoundingHelpersFollowTiesToEvenAndTheRangeRules) {
             x = double(float(x)) + std::ldexp(1.0, e - 24) +
                 std::ldexp(double(int(pick.next() % 161) - 80), e - 52);
         }
+        // Narrowing is monotonic: the doubles 64 ulps either side bound those between.
+        const uint64_t bits = std::bit_cast<uint64_t>(x);
+        const bool same = float(std::bit_cast<double>(bits - 64)) == float(x) &&
+                          float(std::bit_cast<double>(bits + 64)) == float(x);
         const bool firm = fast::narrows_firmly_ulps(x, 64);
-        bool same = true;
-        double below = x, above = x;
-        for (int u = 0; u < 64; ++u) {
-            below = std::nextafter(below, 0.0);
-            above = std::nextafter(above, 10.0);
-            same = same && float(below) == float(x) && float(above) == float(x);
-        }
-        if (firm) {
-            EXPECT_TRUE(same) << x;
-        } else {
-            ++unsure;
-        }
+        EXPECT_TRUE(same || !firm) << x;
+        unsure += !firm;
     }
     EXPECT_GT(unsure, 100); // the near half-way values are caught
-    EXPECT_FALSE(fast::narrows_firmly_ulps(1.0 + std::ldexp(1.0, -24), 64));
-    EXPECT_FALSE(fast::narrows_firmly_ulps(1.0 + std::ldexp(1.0, -24) + std::ldexp(1.0, -52), 64));
-    EXPECT_TRUE(fast::narrows_firmly_ulps(1.0 + std::ldexp(1.0, -23), 64));
+    // Unsure exactly within 64 ulps of the half-way point between 1 and the next float.
+    for (int k : {-64, 0, 1, 64})
+        EXPECT_FALSE(fast::narrows_firmly_ulps(0x1.000001p0 + k * 0x1p-52, 64)) << k;
+    for (int k : {-65, 65, 1 << 28})
+        EXPECT_TRUE(fast::narrows_firmly_ulps(0x1.000001p0 + k * 0x1p-52, 64)) << k;
     EXPECT_FALSE(fast::rounds_firmly(10.5, 1e-7));
     EXPECT_TRUE(fast::rounds_firmly(10.4999, 1e-7));
     EXPECT_FALSE(fast::narrows_firmly(1.0 + std::ldexp(1.0, -24), 1e-13));
