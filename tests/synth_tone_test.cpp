@@ -16,14 +16,16 @@ namespace {
 
 // An unknown style is refused, and makes a silent image but no sound.
 TEST(Tone, UnknownStyleRendersNothing) {
-    set_sound_format(44100, 2, 1);
     EXPECT_EQ(fill_tone(315, 1, 25, 0, -1, 0, 0), FillResult::no_style);
-    EXPECT_EQ(render_tone(AUTO_NUMBER, 315, 1, 25, 0, 9, 0, 0), 0);
-    const uint8_t* image = prepare_wav_image(float(IMAGE_QUERY_ADDRESS));
-    ASSERT_NE(image, nullptr);
-    EXPECT_EQ(le_u32(image + 40), 88200u);
-    EXPECT_TRUE(
-        std::all_of(image + 44, image + wav_image_size(), [](uint8_t b) { return b == 0; }));
+    for (int32_t bytes : {1, 2}) {
+        set_sound_format(44100, bytes, 1);
+        EXPECT_EQ(render_tone(AUTO_NUMBER, 315, 1, 25, 0, 9, 0, 0), 0);
+        const uint8_t* image = prepare_wav_image(float(IMAGE_QUERY_ADDRESS));
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(le_u32(image + 40), 44100u * bytes);
+        EXPECT_TRUE(std::all_of(image + 44, image + wav_image_size(),
+                                [&](uint8_t b) { return b == (bytes == 1 ? 128 : 0); }));
+    }
 }
 
 // White Noise's samples are a fixed function of the generator's draws from its seed, and the
