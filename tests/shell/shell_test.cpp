@@ -8,7 +8,6 @@
 #include "synth/sound_format.h"
 #include "synth/tone.h"
 #include "synth/wav_image.h"
-#include "tests/shell/variant_expectations.h"
 #include "toolkit/backend.h"
 #include "toolkit/probe.h"
 #include "toolkit/toolkit.h"
@@ -33,6 +32,23 @@ extern "C" int32_t __real__Z10event_waitv();
 extern "C" void __real__Z8sleep_msi(int32_t milliseconds);
 
 namespace {
+
+// The variant the test is built as (SHELL_TEST_ZEMBRA), written out by hand so that the test
+// does not read the profile it checks: the title up to the gap before the host name, how many
+// of the frequencies below it leaves out at the start, and whether ABOUT opens the free page.
+struct Variant {
+    const char* title_start;
+    size_t frequencies_left_out;
+    bool opens_free_page;
+};
+constexpr Variant VARIANTS[] = {{"VARNOK V 1.3  (32 Bit)", 0, true},
+                                {"ZEMBRA V 1.2  (32 Bit)", 5, false}};
+constexpr Variant VARIANT = VARIANTS[SHELL_TEST_ZEMBRA];
+const std::vector<std::string> FREQUENCIES = {
+    "8",    "10",   "12.5", "16",   "20",    "25",    "31,5",  "40",   "50",
+    "63",   "80",   "100",  "125",  "160",   "200",   "250",   "315",  "400",
+    "500",  "630",  "800",  "1000", "1250",  "1600",  "2000",  "2500", "3150",
+    "4000", "5000", "6300", "8000", "10000", "12500", "16000", "20000"};
 
 // One step of the user: returns the toolkit event it makes the shell wait for, 0 for none.
 using Step = std::function<int32_t()>;
@@ -117,6 +133,13 @@ NativeHandle native(int32_t S::*control) {
 }
 bool enabled(int32_t S::*button) {
     return probe_enabled(native(button));
+}
+// Where a window or control is: its frame's corner and its client area's size (for a control
+// both are its rectangle in the window).
+std::vector<int32_t> place(NativeHandle widget) {
+    ProbeRect frame{}, client{};
+    EXPECT_TRUE(probe_geometry(widget, &frame, &client));
+    return {frame.x, frame.y, client.width, client.height};
 }
 
 class Shell : public ::testing::Test {
@@ -210,72 +233,68 @@ struct List {
     int32_t x, y;
     int32_t S::*caption_field, S::*list_field;
     int32_t Tone::*value_field;
-    std::vector<int32_t> values;
     int32_t default_position;
-    std::vector<std::string> entries = {}; // empty: the values in decimal
+    std::vector<std::string> entries;
+    std::vector<int32_t> values = {}; // empty: the whole number each entry starts with
 };
 std::vector<List> lists() {
     const std::vector<std::string> off_on = {"OFF", "ON"};
+    std::vector<std::string> frequencies(FREQUENCIES.begin() + VARIANT.frequencies_left_out,
+                                         FREQUENCIES.end());
+    std::vector<std::string> sweeps = frequencies;
+    sweeps.insert(sweeps.begin(), "OFF");
     // clang-format off
-    return {
-        {"# OF CHANNELS", 20, 20, &S::channels_caption, &S::channels_list, &Tone::channels, {1, 2}, 0},
-        {"SAMPLE RATE", 190, 20, &S::rate_caption, &S::rate_list, &Tone::rate, {5512, 11025, 22050, 44100}, 3},
-        {"# OF BITS", 360, 20, &S::bits_caption, &S::bits_list, &Tone::bytes, {1, 2}, 1, {"8", "16"}},
-        {"STYLES", 20, 100, &S::style_caption, &S::style_list, &Tone::style, {0, 1, 2, 3, 4, 5, 6, 7, 8}, 0,
+    std::vector<List> rows = {
+        {"# OF CHANNELS", 20, 20, &S::channels_caption, &S::channels_list, &Tone::channels, 0, {"1", "2"}},
+        {"SAMPLE RATE", 190, 20, &S::rate_caption, &S::rate_list, &Tone::rate, 3, {"5512", "11025", "22050", "44100"}},
+        {"# OF BITS", 360, 20, &S::bits_caption, &S::bits_list, &Tone::bytes, 1, {"8", "16"}, {1, 2}},
+        {"STYLES", 20, 100, &S::style_caption, &S::style_list, &Tone::style, 0,
          {"Sine", "Saw", "Absolute Sine", "SquareWave", "Triangle", "Pink Synth", "Absolute Square",
-          "White Noise", "Inverse Sine"}},
-        {"FREQUENCY", 190, 100, &S::frequency_caption, &S::frequency_list, &Tone::frequency,
-         expected::frequency_values(), expected::DEFAULT_FREQUENCY_POSITION, expected::frequencies()},
-        {"AMPLITUDE", 360, 100, &S::amplitude_caption, &S::amplitude_list, &Tone::amplitude,
-         {0, 5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 60, 70, 80, 90, 100}, 5},
-        {"DURATION", 20, 180, &S::duration_caption, &S::duration_list, &Tone::duration,
-         {1, 2, 4, 8, 12, 16, 24, 32, 64, 128, 256, 512}, 0},
-        {"SWEEP (0 = OFF)", 190, 180, &S::sweep_caption, &S::sweep_list, &Tone::sweep,
-         expected::sweep_values(), 0, expected::sweeps()},
-        {"FADE IN", 360, 180, &S::fade_in_caption, &S::fade_in_list, &Tone::fade_in, {0, 1}, 0, off_on},
-        {"FADE OUT", 20, 260, &S::fade_out_caption, &S::fade_out_list, &Tone::fade_out, {0, 1}, 0, off_on},
+          "White Noise", "Inverse Sine"}, {0, 1, 2, 3, 4, 5, 6, 7, 8}},
+        {"FREQUENCY", 190, 100, &S::frequency_caption, &S::frequency_list, &Tone::frequency, 16, frequencies},
+        {"AMPLITUDE", 360, 100, &S::amplitude_caption, &S::amplitude_list, &Tone::amplitude, 5,
+         {"0", "5", "10", "15", "20", "25", "30", "35", "40", "45", "50", "60", "70", "80", "90", "100"}},
+        {"DURATION", 20, 180, &S::duration_caption, &S::duration_list, &Tone::duration, 0,
+         {"1", "2", "4", "8", "12", "16", "24", "32", "64", "128", "256", "512"}},
+        {"SWEEP (0 = OFF)", 190, 180, &S::sweep_caption, &S::sweep_list, &Tone::sweep, 0, sweeps},
+        {"FADE IN", 360, 180, &S::fade_in_caption, &S::fade_in_list, &Tone::fade_in, 0, off_on, {0, 1}},
+        {"FADE OUT", 20, 260, &S::fade_out_caption, &S::fade_out_list, &Tone::fade_out, 0, off_on, {0, 1}},
     };
     // clang-format on
+    for (List& row : rows)
+        for (size_t i = row.values.size(); i < row.entries.size(); ++i)
+            row.values.push_back(std::atoi(row.entries[i].c_str()));
+    return rows;
 }
 
+// The title, the size of the window, and every caption, list and button: its text, its place,
+// and for a list its entries and default; PLAY starts disabled.
 TEST_F(Shell, TheWindowShowsTenCaptionedListsAndFourButtons) {
     check([] {
         const NativeHandle window = window_native_handle(shell_state.main_window);
         EXPECT_EQ(std::string(probe_text(window)),
-                  std::string(expected::TITLE_START) + std::string(32, ' ') + HOST_NAME);
-        ProbeRect frame{}, client{};
-        ASSERT_TRUE(probe_geometry(window, &frame, &client));
-        EXPECT_EQ((std::vector{client.width, client.height}), (std::vector{540, 400}));
-
-        for (const List& row : lists()) {
-            SCOPED_TRACE(row.caption);
-            const int32_t list = shell_state.*row.list_field;
-            EXPECT_EQ(std::string(probe_text(native(row.caption_field))), row.caption);
-            ASSERT_TRUE(probe_geometry(native(row.caption_field), &frame, &client));
-            EXPECT_EQ((std::vector{frame.x, frame.y, frame.width, frame.height}),
-                      (std::vector{row.x, row.y, 160, 20}));
-            ASSERT_TRUE(probe_geometry(toolkit_control_native(list), &frame, &client));
-            EXPECT_EQ((std::vector{frame.x, frame.y, frame.width}),
-                      (std::vector{row.x, row.y + 30, 160}));
-            std::vector<std::string> entries = row.entries;
-            for (size_t i = 0; entries.size() < row.values.size(); ++i)
-                entries.push_back(std::to_string(row.values[i]));
-            EXPECT_EQ(items(list), entries);
-            EXPECT_EQ(control_get_state(list), row.default_position);
-        }
-        struct Button {
-            const char* caption;
-            int32_t S::*field;
-            int32_t x, y, width, height;
+                  std::string(VARIANT.title_start) + std::string(32, ' ') + HOST_NAME);
+        EXPECT_EQ(place(window)[2], 540);
+        EXPECT_EQ(place(window)[3], 400);
+        struct Shown {
+            NativeHandle widget;
+            std::string text;
+            std::vector<int32_t> place;
         };
-        for (const Button& b : {Button{"COMPILE !", &S::compile_button, 190, 260, 330, 50},
-                                Button{"PLAY", &S::play_button, 20, 340, 160, 40},
-                                Button{"STOP", &S::stop_button, 190, 340, 160, 40},
-                                Button{"ABOUT", &S::about_button, 360, 340, 160, 40}}) {
-            EXPECT_EQ(std::string(probe_text(native(b.field))), b.caption);
-            ASSERT_TRUE(probe_geometry(native(b.field), &frame, &client));
-            EXPECT_EQ((std::vector{frame.x, frame.y, frame.width, frame.height}),
-                      (std::vector{b.x, b.y, b.width, b.height}));
+        std::vector<Shown> shown = {{native(&S::compile_button), "COMPILE !", {190, 260, 330, 50}},
+                                    {native(&S::play_button), "PLAY", {20, 340, 160, 40}},
+                                    {native(&S::stop_button), "STOP", {190, 340, 160, 40}},
+                                    {native(&S::about_button), "ABOUT", {360, 340, 160, 40}}};
+        for (const List& row : lists()) {
+            shown.push_back({native(row.caption_field), row.caption, {row.x, row.y, 160, 20}});
+            EXPECT_EQ(place(native(row.list_field)), (std::vector{row.x, row.y + 30, 160, 20}))
+                << row.caption;
+            EXPECT_EQ(items(shell_state.*row.list_field), row.entries) << row.caption;
+            EXPECT_EQ(control_get_state(shell_state.*row.list_field), row.default_position);
+        }
+        for (const Shown& s : shown) {
+            EXPECT_EQ(probe_text(s.widget), s.text);
+            EXPECT_EQ(place(s.widget), s.place) << s.text;
         }
         expect_ready_to_play(false);
     });
@@ -323,8 +342,10 @@ TEST_F(Shell, EveryEntryPlaysTheToneOfItsValue) {
 }
 
 // COMPILE and PLAY enable each other; STOP silences the latest sound for good, and a second
-// COMPILE leaves an earlier sound playing until shutdown.
-TEST_F(Shell, CompileAndPlayAlternateAndStopSilencesTheLatestSound) {
+// COMPILE leaves an earlier sound playing until shutdown.  A COMPILE that makes no sound (no
+// style selected, or the device refuses it) leaves PLAY with the sound before or with nothing;
+// positions without an entry keep the last values.
+TEST_F(Shell, CompilePlayAndStopKeepTheLatestSoundOrNone) {
     click(&S::play_button); // disabled: nothing to play yet
     click(&S::stop_button); // nothing to stop
     check([] {
@@ -332,7 +353,6 @@ TEST_F(Shell, CompileAndPlayAlternateAndStopSilencesTheLatestSound) {
         expect_ready_to_play(false);
     });
     click(&S::compile_button);
-    check([] { expect_ready_to_play(true); });
     click(&S::compile_button); // disabled
     check([] {
         EXPECT_EQ(heard.size(), 1u);
@@ -345,15 +365,12 @@ TEST_F(Shell, CompileAndPlayAlternateAndStopSilencesTheLatestSound) {
     });
     click(&S::compile_button);
     click(&S::play_button);
+    click(&S::stop_button);
+    click(&S::stop_button);
     check([] {
         EXPECT_TRUE(heard[0].playing) << "a new COMPILE leaves the sound before it playing";
-        EXPECT_TRUE(heard[1].playing);
-    });
-    click(&S::stop_button);
-    click(&S::stop_button);
-    check([] {
-        EXPECT_TRUE(heard[0].playing);
         EXPECT_FALSE(heard[0].released);
+        EXPECT_EQ(heard[1].plays, 1);
         EXPECT_TRUE(heard[1].released);
         expect_ready_to_play(false);
     });
@@ -363,16 +380,8 @@ TEST_F(Shell, CompileAndPlayAlternateAndStopSilencesTheLatestSound) {
     check([] {
         EXPECT_EQ(heard[2].plays, 0);
         EXPECT_TRUE(heard[2].released);
-        expect_ready_to_play(false);
     });
-    run();
-    EXPECT_EQ(heard.size(), 3u);
-    EXPECT_TRUE(heard[0].released) << "shutdown frees the sound still playing";
-}
-
-// A COMPILE that makes no sound (the device refuses it, or no style is selected) leaves PLAY
-// with nothing or with the sound before; positions without an entry keep the last values.
-TEST_F(Shell, CompileWithoutASoundAndUnselectedListsKeepWhatWasThere) {
+    // Amplitude 100 into heard[3], then a COMPILE with no style and no amplitude selected.
     choose(&S::amplitude_list, 15);
     click(&S::compile_button);
     click(&S::play_button);
@@ -381,11 +390,11 @@ TEST_F(Shell, CompileWithoutASoundAndUnselectedListsKeepWhatWasThere) {
     click(&S::compile_button);
     check([] {
         EXPECT_EQ(shell_state.parameters.amplitude, 100);
-        EXPECT_EQ(heard.size(), 1u);
+        EXPECT_EQ(heard.size(), 4u);
         expect_ready_to_play(true);
     });
     click(&S::play_button);
-    check([] { EXPECT_EQ(heard[0].plays, 2) << "PLAY plays the sound made before"; });
+    check([] { EXPECT_EQ(heard[3].plays, 2) << "PLAY plays the sound made before"; });
     choose(&S::style_list, 0);
     check([] { device_refuses = true; });
     click(&S::compile_button);
@@ -393,33 +402,33 @@ TEST_F(Shell, CompileWithoutASoundAndUnselectedListsKeepWhatWasThere) {
     click(&S::stop_button);
     check([] {
         EXPECT_EQ(shell_state.current_sound, 0);
-        EXPECT_EQ(heard[0].plays, 2);
-        EXPECT_FALSE(heard[0].released);
+        EXPECT_EQ(heard[3].plays, 2);
+        EXPECT_FALSE(heard[3].released);
     });
     run();
+    EXPECT_EQ(heard.size(), 4u);
+    EXPECT_TRUE(heard[0].released) << "shutdown frees the sound still playing";
 }
 
-TEST_F(Shell, SplashShowsTheLogoPausesAndLeavesNothingBehind) {
-    bool looked = false;
+// Each ABOUT shows the logo in a new window for two and a half seconds, holds a click and a
+// close request made meanwhile, leaves nothing behind, and opens the free page where the
+// variant does.
+TEST_F(Shell, EverySplashShowsTheLogoPausesAndLeavesNothingBehind) {
+    int32_t shown = 0;
     during_sleep = [&] {
-        looked = true;
         const NativeHandle window = window_native_handle(1962);
         ASSERT_NE(window, 0);
-        ProbeRect frame{}, client{};
-        ASSERT_TRUE(probe_geometry(window, &frame, &client));
-        EXPECT_EQ((std::vector{frame.x, frame.y, client.width, client.height}),
-                  (std::vector{150, 150, 490, 350}));
+        ++shown;
+        EXPECT_EQ(place(window), (std::vector{150, 150, 490, 350}));
         EXPECT_EQ(std::string(probe_text(window)), HOST_NAME);
         EXPECT_TRUE(probe_visible(window));
         // The picture holds number 1962 in place of the browser control.
         const NativeHandle picture = toolkit_control_native(1962);
-        ASSERT_TRUE(probe_geometry(picture, &frame, &client));
-        EXPECT_EQ((std::vector{frame.x, frame.y, frame.width, frame.height}),
-                  (std::vector{10, 10, 474, 334}));
+        EXPECT_EQ(place(picture), (std::vector{10, 10, 474, 334}));
         int32_t w = 0, h = 0;
         EXPECT_TRUE(probe_picture_pixmap(picture, &w, &h));
         EXPECT_EQ((std::vector{w, h}), (std::vector{470, 330}));
-        // A click and a close request made now wait until the pause is over.
+        if (shown > 1) return;
         probe_post_key_click(native(&S::compile_button));
         probe_post_close_request(window);
     };
@@ -429,7 +438,7 @@ TEST_F(Shell, SplashShowsTheLogoPausesAndLeavesNothingBehind) {
         probe_post_key_click(native(&S::about_button));
         return int32_t(EVENT_CONTROL);
     });
-    // The click of the pause comes next: the closed splash window's request went with it.
+    // The held click comes next: the closed splash window's request went with it.
     script.push_back([&] {
         const auto spent = std::chrono::steady_clock::now() - start;
         EXPECT_GE(spent, std::chrono::milliseconds(2500));
@@ -439,19 +448,11 @@ TEST_F(Shell, SplashShowsTheLogoPausesAndLeavesNothingBehind) {
         return int32_t(EVENT_CONTROL);
     });
     check([] { EXPECT_EQ(heard.size(), 1u) << "the held click compiled"; });
-    run();
-    EXPECT_TRUE(looked);
-}
-
-TEST_F(Shell, EverySplashIsANewWindowAndOpensThePageAgain) {
-    int32_t shown = 0;
-    during_sleep = [&] { shown += window_native_handle(1962) != 0; };
-    click(&S::about_button);
     click(&S::about_button);
     run();
     EXPECT_EQ(shown, 2);
     const std::string page = std::string(FREE_PAGE_ADDRESS) + "\n";
-    EXPECT_EQ(opened(), expected::OPENS_FREE_PAGE ? page + page : "");
+    EXPECT_EQ(opened(), VARIANT.opens_free_page ? page + page : "");
 }
 
 } // namespace
