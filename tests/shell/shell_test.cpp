@@ -347,14 +347,15 @@ TEST_F(Shell, EverySplashShowsTheLogoPausesAndLeavesNothingBehind) {
     std::chrono::steady_clock::time_point start;
     check([&] { start = std::chrono::steady_clock::now(); });
     click(&S::about_button);
-    // The held click comes next: the closed splash window's request went with it.
+    // The held click comes next (none without a splash): the closed splash window's request went
+    // with it.
     script.push_back([&] {
         const auto spent = std::chrono::steady_clock::now() - start;
         EXPECT_GE(spent, std::chrono::milliseconds(2500));
         EXPECT_LT(spent, std::chrono::milliseconds(3500));
         EXPECT_EQ(window_native_handle(1962), 0);
         EXPECT_EQ(toolkit_control_native(1962), 0);
-        return int32_t(EVENT_CONTROL);
+        return shown ? int32_t(EVENT_CONTROL) : 0;
     });
     check([] { EXPECT_EQ(seen(), "P 0"); }); // the held click compiled
     click(&S::about_button);
