@@ -347,8 +347,8 @@ TEST_F(Shell, EverySplashShowsTheLogoPausesAndLeavesNothingBehind) {
     std::chrono::steady_clock::time_point start;
     check([&] { start = std::chrono::steady_clock::now(); });
     click(&S::about_button);
-    // The held click comes next (none without a splash): the closed splash window's request went
-    // with it.
+    // The held click comes next; the closed splash window's request went with it.  Without a
+    // splash nothing is awaited, so that the test fails rather than waits for ever.
     script.push_back([&] {
         const auto spent = std::chrono::steady_clock::now() - start;
         EXPECT_GE(spent, std::chrono::milliseconds(2500));
