@@ -103,12 +103,12 @@ TEST_F(WindowCore, NumbersNameOneObjectOfTheirKindUntilItIsDestroyed) {
 TEST_F(WindowCore, EventsKeepTheirOrderAndGoWithTheirWindow) {
     window(3);
     dropdown_create(5, 0, 0, 10, 10);
+    toolkit_post_event(EVENT_CONTROL, C, 6, NOW);
+    EXPECT_EQ(event_wait(), EVENT_CONTROL);
     rec.posts = {{EVENT_CONTROL, C, 6, NOW}, {EVENT_CLOSE_WINDOW, W, 3, NOW}};
     EXPECT_EQ(event_wait(), EVENT_CONTROL);
     EXPECT_EQ(event_wait(), EVENT_CLOSE_WINDOW);
     EXPECT_EQ(event_wait(), 0x8000);
-    toolkit_post_event(EVENT_CONTROL, C, 6, NOW);
-    EXPECT_EQ(event_wait(), EVENT_CONTROL);
     toolkit_post_event(EVENT_CLOSE_WINDOW, W, 3, NOW);
     toolkit_post_event(EVENT_CONTROL, C, 5, LATER);
     window_destroy(3);
