@@ -39,9 +39,8 @@ struct Backend : ::testing::Test {
         probe_geometry(toolkit_control_native(control), &r, nullptr);
         return {r.x, r.y, r.width, r.height};
     }
-    static NativeHandle decode(const Bytes& file) {
-        return image_native_handle(
-            int32_t(image_decode_memory(AUTO_NUMBER, file.data(), file.size())));
+    static NativeHandle decode(const Bytes& b) {
+        return image_native_handle(int32_t(image_decode_memory(AUTO_NUMBER, b.data(), b.size())));
     }
 };
 
