@@ -8,11 +8,8 @@ set -u
 [ $# = 2 ] || { echo "usage: $0 LINUX_RENDER WIN_RENDER_EXE" >&2 && exit 2; }
 linux=$(realpath "$1") exe=$(realpath "$2")
 root=$(cd "$(dirname "$0")/../.." && pwd)
-case $(file -b "$exe") in
-PE32+*) arch=win64 ;;
-PE32*) arch=win32 ;;
-*) echo "render_identity: $exe is no Windows program" >&2 && exit 2 ;;
-esac
+arch=$(file -b "$exe" | sed -n 's/^PE32+ .*/win64/p; s/^PE32 .*/win32/p')
+[ -n "$arch" ] || { echo "render_identity: $exe is no Windows program" >&2 && exit 2; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/file" "$work/stdout"

@@ -1,11 +1,25 @@
 #!/bin/bash
-# bash completes every option that varnok-render's --help prints, and the values of those that
-# take one from a list, style names with a space among them however they are typed.
+# Where varnok-render's options are documented: the manual pages render without a warning and
+# varnok-render's names every option that --help prints, as an entry of its own; bash completes
+# every such option and the values of those that take one from a list, style names with a space
+# among them however they are typed.
+# usage: options_docs_test.sh VARNOK_RENDER MAN_DIR BASH_COMPLETION
 set -u
-source "$1"
-render=$2
+render=$1 pages=$2
+source "$3"
 PATH=$(dirname "$(realpath "$render")"):$PATH
 . "$(dirname "$0")/check.sh"
+options=$("$render" --help | grep -o -- '--[a-z][a-z-]*' | sort -u)
+
+for page in "$pages"/*.1; do
+    warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+    check "$(basename "$page") renders without a warning: $warnings" test -z "$warnings"
+done
+text=$(MANWIDTH=200 man -l "$pages/varnok-render.1" 2>/dev/null)
+for option in $options; do
+    check "varnok-render.1 has an entry for $option" grep -qE -- "^ +(-[a-z], )?$option( |\$)" <<<"$text"
+done
+[ "$passed" -gt 3 ] || check "the manual pages were found" false
 
 # offers EXPECTED WORD...: completing the last of the words after varnok-render offers the
 # lines of EXPECTED.
@@ -16,7 +30,6 @@ offers() {
     _varnok_render varnok-render "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
     test "$(printf '%s\n' "${COMPREPLY[@]}")" = "$1"
 }
-
 check "registered" test "$(complete -p varnok-render)" = "complete -F _varnok_render varnok-render"
 check "--sty" offers --style --sty
 check "--fade" offers $'--fade-in\n--fade-out' --fade
@@ -27,10 +40,8 @@ check "--style=tri" offers Triangle --style = tri
 check "--bits" offers $'8\n16' --bits ""
 check "--rate 2" offers 22050 --rate 2
 check "--frequency" offers "" --frequency ""
-
 offers "" --
-missing=$(comm -23 <("$render" --help | grep -o -- '--[a-z][a-z-]*' | sort -u) \
-    <(printf '%s\n' "${COMPREPLY[@]}" | sort))
+missing=$(comm -23 <(echo "$options") <(printf '%s\n' "${COMPREPLY[@]}" | sort))
 check "offers every option of --help (missing: $missing)" test -z "$missing"
 
-checks_done completion
+checks_done options_docs
