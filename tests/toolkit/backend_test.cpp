@@ -103,7 +103,6 @@ TEST_F(Backend, ListsKeepTheirEntriesAndReportAUsersChoiceOnce) {
     probe_post_choose(toolkit_control_native(list), 2);
     probe_post_choose(toolkit_control_native(list), 0);
     probe_process_pending();
-    EXPECT_EQ(control_get_state(list), 0);
     ASSERT_NE(dropdown_create(other, 20, 90, 160, 20), 0);
     EXPECT_EQ(event_wait(), EVENT_CONTROL);
     EXPECT_EQ(event_source_control(), list);
@@ -174,8 +173,9 @@ TEST_F(Backend, AWindowIsWhereAskedAndACloseRequestKeepsItOpen) {
     EXPECT_NE(event_wait(), EVENT_CLOSE_WINDOW);
 }
 
-// Controls are where they are asked to be; Tab and Shift+Tab go round the enabled lists and
-// buttons in the order they were made.
+// Controls are where they are asked to be.  Tab and Shift+Tab go round the enabled lists and
+// buttons in the order they were made, also right after a wait that reported a click (keys
+// handled outside a wait are not held back).
 TEST_F(Backend, ControlsAreWhereAskedAndTabVisitsEnabledOnesInCreationOrder) {
     const NativeHandle win = window_native_handle(open_window());
     label_create(11, 20, 20, 160, 20, "CAPTION", LABEL_SUNKEN_EDGE | LABEL_CENTER);
@@ -188,6 +188,8 @@ TEST_F(Backend, ControlsAreWhereAskedAndTabVisitsEnabledOnesInCreationOrder) {
     EXPECT_EQ(rect(11), (Rect{20, 20, 160, 20}));
     EXPECT_EQ(rect(list1), (Rect{20, 50, 160, 20}));
     EXPECT_EQ(rect(compile), (Rect{190, 260, 330, 50}));
+    probe_post_key_click(toolkit_control_native(compile));
+    ASSERT_EQ(next_toolkit_event(), EVENT_CONTROL);
     control_set_disabled(play, 1);
     probe_focus(toolkit_control_native(list1));
     std::vector<int32_t> visited;

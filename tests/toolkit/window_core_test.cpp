@@ -83,7 +83,6 @@ TEST_F(WindowCore, NumbersNameOneObjectOfTheirKindUntilItIsDestroyed) {
     EXPECT_EQ(window_destroy(w), 0);
     EXPECT_EQ(window_native_handle(w), 0);
     EXPECT_EQ(control_set_disabled(button, 1), 0);
-    EXPECT_EQ(control_get_state(list), 0);
     EXPECT_EQ(label_create(AUTO_NUMBER, 0, 0, 10, 10, "L", 0), 0);
     std::set<int32_t> handles = {w, button, list};
     for (int i = 0; i < 5; ++i)
