@@ -174,8 +174,8 @@ TEST_F(Backend, AWindowIsWhereAskedAndACloseRequestKeepsItOpen) {
 }
 
 // Controls are where they are asked to be.  Tab and Shift+Tab go round the enabled lists and
-// buttons in the order they were made, also right after a wait that reported a click (keys
-// handled outside a wait are not held back).
+// buttons in the order they were made, before any wait and right after a wait that reported a
+// click (keys handled outside a wait are not held back).
 TEST_F(Backend, ControlsAreWhereAskedAndTabVisitsEnabledOnesInCreationOrder) {
     const NativeHandle win = window_native_handle(open_window());
     label_create(11, 20, 20, 160, 20, "CAPTION", LABEL_SUNKEN_EDGE | LABEL_CENTER);
@@ -188,14 +188,14 @@ TEST_F(Backend, ControlsAreWhereAskedAndTabVisitsEnabledOnesInCreationOrder) {
     EXPECT_EQ(rect(11), (Rect{20, 20, 160, 20}));
     EXPECT_EQ(rect(list1), (Rect{20, 50, 160, 20}));
     EXPECT_EQ(rect(compile), (Rect{190, 260, 330, 50}));
-    probe_post_key_click(toolkit_control_native(compile));
-    ASSERT_EQ(next_toolkit_event(), EVENT_CONTROL);
     control_set_disabled(play, 1);
     probe_focus(toolkit_control_native(list1));
     std::vector<int32_t> visited;
     for (bool backward : {false, false, false, false, true, true})
         visited.push_back(probe_tab(win, backward));
     EXPECT_EQ(visited, (std::vector{list2, compile, about, list1, about, compile}));
+    probe_post_key_click(toolkit_control_native(compile));
+    ASSERT_EQ(next_toolkit_event(), EVENT_CONTROL);
     control_set_disabled(play, 0);
     EXPECT_EQ(probe_tab(win, false), play);
 }
