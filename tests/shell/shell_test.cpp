@@ -46,12 +46,6 @@ const std::vector<std::string> FREQUENCIES = {
     "500",  "630",  "800",  "1000", "1250",  "1600",  "2000",  "2500", "3150",
     "4000", "5000", "6300", "8000", "10000", "12500", "16000", "20000"};
 
-// One step of the user: returns the toolkit event it makes the shell wait for, 0 for none.
-std::vector<std::function<int32_t()>> script;
-size_t next_step = 0;
-int32_t stray_close_requests = 0;
-std::function<void()> during_sleep;
-
 // What the sound device was handed: one record per buffer.
 struct Heard {
     PcmFormat format;
@@ -59,8 +53,16 @@ struct Heard {
     int plays = 0;
     bool released = false;
 };
-std::vector<Heard> heard;
-bool device_refuses = false;
+// One test's world, made anew for each: the user's script (each step returns the toolkit event
+// it makes the shell wait for, 0 for none), and what the shell and the device did.
+struct World {
+    std::vector<std::function<int32_t()>> script;
+    size_t next_step = 0;
+    int32_t stray_close_requests = 0;
+    std::function<void()> during_sleep;
+    std::vector<Heard> heard;
+    bool device_refuses = false;
+} w;
 
 size_t hash(const void* data, size_t size) {
     return std::hash<std::string_view>()({static_cast<const char*>(data), size});
@@ -68,14 +70,14 @@ size_t hash(const void* data, size_t size) {
 const AudioDriver recorder = {
     [] { return true; },
     [](const PcmFormat& format, const void* data, size_t size) -> NativeHandle {
-        if (device_refuses) return 0;
-        heard.push_back({format, hash(data, size)});
-        return NativeHandle(heard.size());
+        if (w.device_refuses) return 0;
+        w.heard.push_back({format, hash(data, size)});
+        return NativeHandle(w.heard.size());
     },
-    [](NativeHandle b, bool, int32_t) { return ++heard.at(b - 1).plays > 0; },
-    [](NativeHandle b) { heard.at(b - 1).released = true; },
+    [](NativeHandle b, bool, int32_t) { return ++w.heard.at(b - 1).plays > 0; },
+    [](NativeHandle b) { w.heard.at(b - 1).released = true; },
     [] {},
-    [](NativeHandle b) { return heard.at(b - 1).plays > 0 && !heard.at(b - 1).released; },
+    [](NativeHandle b) { return w.heard.at(b - 1).plays > 0 && !w.heard.at(b - 1).released; },
 };
 
 } // namespace
@@ -86,19 +88,19 @@ int32_t sound_init() {
 
 extern "C" int32_t __wrap__Z10event_waitv() {
     int32_t awaited = 0;
-    while (awaited == 0 && next_step < script.size())
-        awaited = script[next_step++]();
+    while (awaited == 0 && w.next_step < w.script.size())
+        awaited = w.script[w.next_step++]();
     if (awaited == 0) {
         probe_post_close_request(window_native_handle(shell_state.main_window));
         awaited = EVENT_CLOSE_WINDOW;
     }
     for (int32_t code; (code = __real__Z10event_waitv()) != awaited;)
-        stray_close_requests += code == EVENT_CLOSE_WINDOW;
+        w.stray_close_requests += code == EVENT_CLOSE_WINDOW;
     return awaited;
 }
 
 extern "C" void __wrap__Z8sleep_msi(int32_t milliseconds) {
-    if (during_sleep) during_sleep();
+    if (w.during_sleep) w.during_sleep();
     __real__Z8sleep_msi(milliseconds);
 }
 
@@ -124,21 +126,21 @@ std::string seen() {
     std::string out = std::string(enabled(&S::compile_button) ? "C" : "") +
                       (enabled(&S::play_button) ? "P" : "") +
                       (enabled(&S::stop_button) && enabled(&S::about_button) ? "" : "!");
-    for (const Heard& h : heard)
+    for (const Heard& h : w.heard)
         out += " " + std::to_string(h.plays) + (h.released ? "r" : "");
     return out;
 }
 
 // A user's click: a disabled button ignores it, as the window system would.
 void click(int32_t S::*button) {
-    script.push_back([button] {
+    w.script.push_back([button] {
         if (!enabled(button)) return 0;
         probe_post_key_click(native(button));
         return int32_t(EVENT_CONTROL);
     });
 }
 void check(std::function<void()> f) {
-    script.push_back([f] {
+    w.script.push_back([f] {
         f();
         return 0;
     });
@@ -148,19 +150,14 @@ void choose(int32_t S::*list, int32_t position) {
 }
 void run() {
     ASSERT_EQ(shell_run(), 0);
-    EXPECT_EQ(next_step, script.size());
-    EXPECT_EQ(stray_close_requests, 0);
+    EXPECT_EQ(w.next_step, w.script.size());
+    EXPECT_EQ(w.stray_close_requests, 0);
 }
 
 class Shell : public ::testing::Test {
     void SetUp() override {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        script.clear();
-        next_step = 0;
-        stray_close_requests = 0;
-        heard.clear();
-        device_refuses = false;
-        during_sleep = nullptr;
+        w = World{};
     }
 };
 
@@ -228,21 +225,21 @@ TEST_F(Shell, EveryEntryPlaysTheToneOfItsValue) {
     }
     run();
 
-    ASSERT_EQ(heard.size(), tones.size());
+    ASSERT_EQ(w.heard.size(), tones.size());
     for (size_t i = 0; i < tones.size(); ++i) {
         const Tone& t = tones[i];
         SCOPED_TRACE(testing::Message() << "tone " << i);
-        EXPECT_EQ(
-            (std::vector{heard[i].format.channels, heard[i].format.bits, heard[i].format.rate}),
-            (std::vector{t.channels, 8 * t.bytes, t.rate}));
-        EXPECT_EQ(heard[i].plays, 1);
+        EXPECT_EQ((std::vector{w.heard[i].format.channels, w.heard[i].format.bits,
+                               w.heard[i].format.rate}),
+                  (std::vector{t.channels, 8 * t.bytes, t.rate}));
+        EXPECT_EQ(w.heard[i].plays, 1);
         if (t.style == STYLE_WHITE_NOISE) continue; // its bytes follow the generator's state
         set_sound_format(t.rate, t.bytes, t.channels);
         ASSERT_EQ(fill_tone(float(t.frequency), float(t.duration), t.amplitude, float(t.sweep),
                             t.style, t.fade_in, t.fade_out),
                   FillResult::filled);
         const uint8_t* image = prepare_wav_image(float(IMAGE_QUERY_ADDRESS));
-        EXPECT_EQ(heard[i].hash, hash(image + 44, le_u32(image + 40)));
+        EXPECT_EQ(w.heard[i].hash, hash(image + 44, le_u32(image + 40)));
     }
 }
 
@@ -305,7 +302,7 @@ TEST_F(Shell, TheWindowAsBuiltAndCompilePlayAndStopKeepTheLatestSoundOrNone) {
     click(&S::play_button); // the sound made before
     check([] { EXPECT_EQ(seen(), "C 1 1r 0r 2"); });
     choose(&S::style_list, 0);
-    check([] { device_refuses = true; });
+    check([] { w.device_refuses = true; });
     click(&S::compile_button);
     click(&S::play_button);
     click(&S::stop_button);
@@ -327,7 +324,7 @@ TEST_F(Shell, EverySplashShowsTheLogoPausesAndLeavesNothingBehind) {
     setenv("PATH", (dir.string() + ":" + std::getenv("PATH")).c_str(), 1);
 
     int32_t shown = 0;
-    during_sleep = [&] {
+    w.during_sleep = [&] {
         const NativeHandle window = window_native_handle(1962);
         ASSERT_NE(window, 0);
         ++shown;
@@ -349,7 +346,7 @@ TEST_F(Shell, EverySplashShowsTheLogoPausesAndLeavesNothingBehind) {
     click(&S::about_button);
     // The held click comes next; the closed splash window's request went with it.  Without a
     // splash nothing is awaited, so that the test fails rather than waits for ever.
-    script.push_back([&] {
+    w.script.push_back([&] {
         const auto spent = std::chrono::steady_clock::now() - start;
         EXPECT_GE(spent, std::chrono::milliseconds(2500));
         EXPECT_LT(spent, std::chrono::milliseconds(3500));
