@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""Renders a spread of tones with varnok-render (the argument) and compares every byte with an
-independent model written from the definitions alone.  Python floats are IEEE doubles; f32()
-rounds to a 32-bit real wherever a quantity is stored as one; sines, cosines, arc cosines,
-powers and logarithms are correctly rounded (mpmath at 120 bits, rounded once), not the C
-library's.  White Noise is random: not modelled."""
+"""Compares every byte varnok-render (the argument) writes for a spread of tones with a model
+written from the definitions alone: doubles, f32() where a 32-bit real is stored, and correctly
+rounded sin, cos, acos, pow and log10 (mpmath at 120 bits).  White Noise is not modelled."""
 import math, struct, subprocess, sys, tempfile
 import mpmath
 mpmath.mp.prec = 120
@@ -20,15 +18,14 @@ PI=f32(math.pi); TWO=f32(2*math.pi); HALF=f32(math.pi/2); PID=math.pi
 def q(x, lo, hi):  # rounded to nearest; NaN, infinities and values out of range give lo
     return lo if x!=x or math.isinf(x) or not lo<=round(x)<=hi else round(x)
 q16=lambda x:q(x,-32768,32767); q32=lambda x:q(x,-2**31,2**31-1)
-def low16(n):
-    n&=0xffff; return n-65536 if n>=32768 else n
+low16=lambda n: (n&0xffff)-65536 if n&0x8000 else n&0xffff
 rha=lambda x: math.floor(x+0.5) if x>0 else math.ceil(x-0.5)
 sign=lambda x: 1 if x>0 else (-1 if x<0 else 0)
 def sqrt(x): return math.sqrt(x) if x>=0 else float('nan')
 def render(rate,width,channels,style,freq,dur,amp,sweep,fin,fout):
     rate=5512 if rate<=5512 else 11025 if rate<=11025 else 22050 if rate<=22050 else 44100
     dur=f32(dur); freq=f32(freq); sweep=f32(sweep)
-    if dur<f32(0.1): dur=f32(0.1)
+    dur=max(dur,f32(0.1))
     planned_size=round(rate*dur)*width*channels; riff_size=planned_size+36; riff_size+= riff_size&1
     block=riff_size+8
     img=bytearray([128 if width==1 else 0])*block

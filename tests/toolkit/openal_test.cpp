@@ -7,10 +7,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -176,8 +176,6 @@ int main(int argc, char** argv) {
     unsetenv("ALSOFT_DRIVERS");
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
-    unlink(capture_path.c_str());
-    unlink(conf.c_str());
-    rmdir(dir);
+    std::filesystem::remove_all(dir);
     return result;
 }
