@@ -1,8 +1,6 @@
 #!/bin/bash
-# Where varnok-render's options are documented: the manual pages render without a warning and
-# varnok-render's names every option that --help prints, as an entry of its own; bash completes
-# every such option and the values of those that take one from a list, style names with a space
-# among them however they are typed.
+# The manual pages render without a warning and varnok-render's has an entry for every option
+# --help prints; bash completes each of them, and list values (spaced style names however typed).
 # usage: options_docs_test.sh VARNOK_RENDER MAN_DIR BASH_COMPLETION
 set -u
 render=$1 pages=$2

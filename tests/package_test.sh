@@ -1,8 +1,6 @@
 #!/bin/bash
-# The Debian package: made by cpack from the build, holding both programs, the renderer, their
-# icons, menu entries, AppStream metadata, manual pages and completion, with dependencies this
-# Debian release satisfies; lintian finds neither an error nor a warning in it; unpacked into
-# a clean folder, the programs run from there.
+# The Debian package cpack makes: every file the programs install, dependencies this release
+# satisfies, no lintian error or warning, and programs that run unpacked into a clean folder.
 set -u
 build=$(realpath "$1")
 work=$(mktemp -d)
@@ -25,10 +23,8 @@ done
 missing=$(printf '%s\n' "${files[@]}" | grep -vxFf <(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|'))
 check "holds every file (missing: $missing)" test -z "$missing"
 
-# As a Debian developer checks a package, all tags shown; errors and warnings fail.
 check "lintian: no error or warning" lintian --pedantic --display-info --fail-on error,warning "$deb"
 
-# Every dependency is a package of this release at a version that satisfies it.
 depends=$(dpkg-deb -f "$deb" Depends)
 check "declares Qt, OpenAL and libpng" test -n "$(echo "$depends" | grep libqt6widgets6 | grep libopenal1 | grep libpng16)"
 check "this release satisfies $depends" apt-get satisfy --simulate -qq "$depends"
@@ -46,7 +42,6 @@ for program in varnok zembra; do
     check "$program keeps running" test $? = 124
 done
 check "menu entries are valid" desktop-file-validate "$work"/root/usr/share/applications/*.desktop
-# The AppStream metadata, checked with what it names: each program's menu entry and icons.
 check "AppStream metadata is valid" appstreamcli validate-tree --no-net "$work/root"
 
 checks_done package

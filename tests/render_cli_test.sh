@@ -25,8 +25,7 @@ check "soxi reads 22050 Hz, 8 bits, 2 channels, 66150 frames" \
     test "$(for o in r b c s; do soxi -$o "$work/a.wav"; done | xargs)" = "22050 8 2 66150"
 check "sox reads the data" sox -V1 "$work/a.wav" -n
 
-# Spellings of the same values (negative ones, names in any case, the largest seed) give the
-# same bytes, seeded noise included; unseeded noise differs from run to run.
+# Spellings of the same values give the same bytes; only unseeded noise differs between runs.
 while IFS='|' read -r one other; do
     # shellcheck disable=SC2086
     "$render" $one -o "$work/g1.wav" && "$render" $other -o "$work/g2.wav"
@@ -78,9 +77,8 @@ check "nothing left beside it" test -z "$(ls -A "$work/ro")"
 "$render" -o - >/dev/full 2>/dev/null
 check "/dev/full: status 1" test $? = 1
 
-# Targets that are no new file keep their kind, mode (and owner, as root) with nothing left
-# beside them: a FIFO is written through to its reader, symbolic links are followed (also to
-# a file still to be made), an existing file is rewritten; a new file's mode follows the umask.
+# Targets that are no new file keep kind, mode and owner, nothing left beside: a FIFO reaches its
+# reader, links are followed (even dangling), a file is rewritten; new files follow the umask.
 d=$work/targets && mkdir -p "$d/sub"
 mkfifo "$d/p"
 echo old >"$d/sub/t.wav" && ln -s sub/t.wav "$d/l" && ln -s sub/new.wav "$d/dangling"
@@ -122,9 +120,8 @@ check "file size limit: status 1 (got $st), old file intact, nothing beside" \
     test "$st $(listing "$d") $(cat "$d/big.wav")" = "1 big.wav:f644 old"
 
 if [ "${2:-1}" = 1 ]; then
-    # --play: heard through OpenAL's wave-file back end at its frequency, length and level,
-    # the file written only when asked for; Ctrl-C silences it at once (status 130); no
-    # device: status 1.
+    # --play heard through OpenAL's wave-file backend, a file written only when asked for;
+    # Ctrl-C silences it at once (status 130); no device: status 1.
     d=$work/play && mkdir "$d"
     capture=$(dirname "$0")/shell/sound_capture.py
     printf '[general]\ndrivers=wave\n[wave]\nfile=%s\n' "$work/heard.wav" >"$work/alsoft.conf"

@@ -1,8 +1,6 @@
-# The end-to-end scripts' virtual X display with a window manager, and a program's main window
-# opened with its sound recorded.  Source it, then call in_virtual_display "$0" "$@" first.
-
-# Re-runs the calling script inside xvfb-run with a scratch folder in $WORK; returns only
-# inside the display.
+# The end-to-end scripts' virtual X display and window manager, and a program's main window
+# opened with its sound recorded.  Source it, then call in_virtual_display "$0" "$@" first: it
+# re-runs the calling script inside xvfb-run with a scratch folder in $WORK.
 in_virtual_display() {
     [ -n "${VARNOK_IN_X:-}" ] && return 0
     local script=$1 st=0
@@ -15,9 +13,8 @@ in_virtual_display() {
     exit $st
 }
 
-# Ends the Wine server of $WINEPREFIX, if any, with every program of its: Wine's desktop
-# process serves the display of whoever started the server, so a program on this session's
-# display needs a server of its own, and no server may outlive the display.
+# Ends the Wine server of $WINEPREFIX and its programs: its desktop process serves the display
+# it was started on, so each display needs a server of its own, which may not outlive it.
 stop_wine_server() {
     [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] || return 0
     local server=/usr/lib/wine/wineserver
@@ -41,13 +38,8 @@ start_window_manager() {
     XDG_CACHE_HOME=$WORK/cache XDG_CONFIG_HOME=$WORK/config openbox --sm-disable \
         >"$WORK/openbox.log" 2>&1 &
     wm=$!
-    trap stop_window_manager EXIT
+    trap 'kill "$wm" 2>/dev/null; wait "$wm" 2>/dev/null' EXIT
     wait_for 5 eval "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'"
-}
-
-stop_window_manager() {
-    kill "$wm" 2>/dev/null
-    wait "$wm" 2>/dev/null
 }
 
 # The centres of the buttons in the main window's client area.
@@ -62,12 +54,10 @@ looks() {
     if [ "${darkest:-255}" -lt 60 ]; then [ "$4" = enabled ]; else [ "$4" = disabled ]; fi
 }
 
-# Starts the window manager and PROGRAM (extra arguments: variable assignments for its
-# environment), sets $pid, and $wid once its main window, titled "TITLE_START's first word ...",
-# is drawn; ends the script if it never is.  What it plays is recorded to $WORK/sound.wav: a
-# Linux program's through OpenAL's wave-file backend; a Windows program runs under Wine (in
-# $WINEPREFIX, made here when unset), its DirectSound playing into ALSA's default device, here a
-# file of 16-bit stereo at 48000 Hz.
+# Starts the window manager and PROGRAM (extra arguments: assignments for its environment),
+# sets $pid, and $wid once its main window ("TITLE_START's first word ...") is drawn, or ends
+# the script.  What it plays goes to $WORK/sound.wav: through OpenAL's wave-file backend, or
+# under Wine (in $WINEPREFIX, made here when unset) through ALSA's default device, here a file.
 open_main_window() {
     local program=$1 title_start=$2 wine=/usr/lib/wine/wine
     shift 2

@@ -1,11 +1,8 @@
 #!/bin/bash
-# A real program under a virtual display with a window manager, driven with synthetic clicks
-# and keys, each step taken once the one before shows: the title and the window icon; the
-# default tone rendered, played, heard and measured; a tone picked from the FREQUENCY list with
-# the keyboard, the same; "ABOUT" twice: the splash window placed, sized, titled and gone after
-# about 2.5 s, the free page handed to the desktop once per press where the program opens it;
-# ROUNDS rounds of COMPILE, PLAY and STOP with bounded memory growth; one sound per PLAY;
-# clicks queued while a handler runs, replayed; Alt+F4 and exit code 0.
+# A real program on a virtual desktop, driven by synthetic clicks and keys, each step once the
+# one before shows: title and icon; the default tone and one picked by keyboard, heard and
+# measured; two ABOUT splashes and the free page; ROUNDS of COMPILE, PLAY and STOP with bounded
+# memory growth; one sound per PLAY; clicks queued during a render; Alt+F4 and status 0.
 # usage: program_test.sh PROGRAM TITLE_START DEFAULT_HZ DOWNS HZ_AFTER OPENS_PAGE(1|0) [ROUNDS]
 set -u
 program=$1 title_start=$2 default_hz=$3 downs=$4 hz_after=$5 opens=$6 rounds=${7:-0}
@@ -50,10 +47,9 @@ pick() {
 pick 270 140 $(printf 'Down %.0s' $(seq "$downs")) Return
 play_tone "$hz_after"
 
-# The splash: its frame's corner at (150, 150), a 490 x 350 client area, the host name as its
-# title.  Under Wine the frame has borders a few pixels thinner than the window manager draws;
-# the browser control (no document engine) never finishes its blank page, which the splash
-# waits for half a second, and the first press loads the browser host.
+# The splash: frame corner at (150, 150), 490 x 350 client area, the host name as title.  Under
+# Wine the borders are a few pixels thinner, and the splash also waits half a second for the
+# browser control's blank page, which never finishes (no document engine), and first loads it.
 slack=0 longest=4000
 case $program in *.exe) slack=3 longest=5500 ;; esac
 splash_windows() { xdotool search --onlyvisible --name '^www\.halvex-tones\.example$' 2>/dev/null; }
@@ -100,10 +96,8 @@ fi
 heard=$(sound bursts)
 [ "$heard" = $((rounds + 2)) ] || fail "$heard sounds heard for $((rounds + 2)) PLAYs"
 
-# A 512 s stereo White Noise tone picked (2 channels, STYLES' next to last entry, DURATION's
-# last), then "COMPILE !", "PLAY" and "COMPILE !" clicked at once, all while the first render
-# runs.  Handled one at a time, each on the buttons the handler before it left, they play the
-# first tone and render a second: the noise is heard and the window ends in Ready to play.
+# 512 s of stereo White Noise, then COMPILE, PLAY, COMPILE clicked during its render: handled in
+# turn on the buttons each handler left, the noise is heard and the window ends Ready to play.
 pick 100 60 End Return
 xdotool key Tab Tab Tab End Up Tab Tab Tab End
 xdotool mousemove --window "$wid" $COMPILE_AT click 1 mousemove --window "$wid" $PLAY_AT click 1 \

@@ -1,24 +1,18 @@
 #!/usr/bin/env python3
 """Reads the WAV file a program's sound output is recorded to, also while it grows.
-
-wait FILE loud|quiet FROM TIMEOUT: waits until a sample after FROM seconds is loud and prints
-  its time, or until the recording goes on 0.2 s past FROM and ends in 0.2 s of silence and
-  prints its length; exits 1 after TIMEOUT seconds.
-bursts FILE: prints the number of sounds (loud stretches apart by 20 ms or more).
-measure FILE HZ SECONDS DBFS [FROM [UNTIL]]: the one tone between FROM and UNTIL seconds, its
-  frequency (from the spacing of upward zero crossings), length and peak level; exits 1 when
-  they are off by more than 1 %, 0.1 s or 1.5 dB, 2 when there is no tone at all.
-"""
+wait FILE loud|quiet FROM TIMEOUT: prints the time of the first loud sample after FROM, or the
+  length once the recording ends in 0.2 s of silence past FROM; exits 1 after TIMEOUT seconds.
+bursts FILE: prints the number of sounds (loud stretches 20 ms or more apart).
+measure FILE HZ SECONDS DBFS [FROM [UNTIL]]: the tone's frequency (upward zero crossings),
+  length and peak; exits 1 if off by over 1 %, 0.1 s or 1.5 dB, 2 if there is none."""
 import array, math, struct, sys, time
 
 LOUD = 0.01
 
 
 def levels(path, start, until=None):
-    """The rate and the first channel's samples from start seconds on (to until), in [-1, 1].
-    Recordings hold 16-bit integers (ALSA's file plugin) or 32-bit floats (OpenAL's wave-file
-    backend).  The data chunk's size is not trusted: a recording still growing, or cut short,
-    may carry 0 or too much."""
+    """The rate and the first channel's samples in [-1, 1] from start seconds on (to until), of
+    16-bit (ALSA's file plugin) or float (OpenAL) data, whose size a growing file gets wrong."""
     try:
         f = open(path, "rb")
     except OSError:

@@ -1,7 +1,6 @@
 #!/bin/bash
-# What the two Windows programs ask of the system: both are 32-bit programs of the graphical
-# subsystem that load only system libraries, and DirectSound and the ATL browser host only at
-# run time; varnok starts programs and opens documents, zembra names none of the ways to.
+# Both Windows programs are 32-bit GUI programs importing only system libraries (DirectSound and
+# the ATL browser host are loaded at run time); varnok can start programs, zembra cannot.
 # usage: imports_test.sh OBJDUMP VARNOK_EXE ZEMBRA_EXE
 set -u
 objdump=$1 varnok=$2 zembra=$3

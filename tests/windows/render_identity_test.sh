@@ -1,9 +1,7 @@
 #!/bin/bash
-# The Windows varnok-render against Linux's, byte for byte:
-#   tests/windows/render_identity_test.sh LINUX_RENDER WIN_RENDER_EXE
-# A wide set of tones (every style in every format, sweeps, fades, odd values, White Noise with
-# fixed seeds, a few 512 s tones), each written by the Windows program once over a file that
-# exists and once to standard output, from one batch file so that Wine starts once.
+# The Windows varnok-render against Linux's, byte for byte, over a wide set of tones, each
+# written once over an existing file and once to standard output, from one batch file (Wine
+# starts once).
 set -u
 [ $# = 2 ] || { echo "usage: $0 LINUX_RENDER WIN_RENDER_EXE" >&2 && exit 2; }
 linux=$(realpath "$1") exe=$(realpath "$2")
@@ -27,8 +25,7 @@ seeds=(1 42 0 12345678901234 18446744073709551615 7)
 tones=()
 add() { tones+=("${formats[$((${#tones[@]} % 16))]} $*"); }
 varied() { add "$@" --amplitude "${amplitudes[$((${#tones[@]} % 8))]}"; }
-# Every style but White Noise in every format, with sweeps (up, down, over the whole range, by a
-# hair, below zero) and fades; then odd frequencies, amplitudes and durations.
+# Every style but White Noise in every format, with sweeps and fades; then odd values.
 for style in 0 1 2 3 4 5 6 8; do
     for _ in "${formats[@]}"; do
         varied --style "$style" --frequency "${frequencies[$((${#tones[@]} % 16))]}" --duration 0.75
@@ -47,8 +44,7 @@ for style in 0 1 3 4 5 8; do
         add --style "$style" "$value"
     done
 done
-# Names for styles, the defaults, White Noise in every format and with what it ignores, and
-# the longest tones.
+# Style names, the defaults, White Noise (every format, and what it ignores), the longest tones.
 tones+=("--style \"absolute sine\" --frequency 700" "--style Triangle --frequency 700 --sweep 70" "")
 for _ in "${formats[@]}"; do
     varied --style 7 --seed "${seeds[$((${#tones[@]} % 6))]}"
