@@ -53,3 +53,7 @@ const char* probe_text(NativeHandle widget);
 bool probe_picture_pixmap(NativeHandle picture, int32_t* width, int32_t* height);
 // The colour a native image holds at (x, y), as 0xAARRGGBB.
 uint32_t probe_image_pixel(NativeHandle image, int32_t x, int32_t y);
+// The colour a window's background is painted in at client point (x, y), and the colour the
+// desktop gives dialog faces, both as 0xFFRRGGBB.
+uint32_t probe_background_pixel(NativeHandle window, int32_t x, int32_t y);
+uint32_t probe_face_colour();

@@ -153,9 +153,9 @@ TEST_F(Backend, QueuedClicksMeetTheButtonsTheirHandlersLeft) {
     }
 }
 
-// A window is a fixed-size framed window whose client area has the size asked for and whose
-// frame is at the position asked for.  A close request is reported from it and leaves it open;
-// one queued behind it goes with the window.
+// A window is a fixed-size framed window, its client area the size asked for and painted in the
+// dialog face colour, its frame where asked.  A close request is reported from it and leaves it
+// open; one queued behind it goes with the window.
 TEST_F(Backend, AWindowIsWhereAskedAndACloseRequestKeepsItOpen) {
     const int32_t w = open_window();
     const NativeHandle native = window_native_handle(w);
@@ -163,6 +163,7 @@ TEST_F(Backend, AWindowIsWhereAskedAndACloseRequestKeepsItOpen) {
     ASSERT_TRUE(probe_geometry(native, &frame, &client));
     EXPECT_EQ((Rect{frame.x, frame.y, client.width, client.height}), (Rect{25, 25, 540, 400}));
     EXPECT_EQ(probe_window_traits(native), PROBE_TITLE | PROBE_CLOSE_BOX | PROBE_FIXED_SIZE);
+    EXPECT_EQ(probe_background_pixel(native, 539, 5), probe_face_colour());
     probe_post_close_request(native);
     probe_post_close_request(native);
     EXPECT_EQ(next_toolkit_event(), EVENT_CLOSE_WINDOW);

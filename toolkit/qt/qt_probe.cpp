@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPixmap>
 #include <QScrollBar>
 #include <QWidget>
 #include <QWindow>
@@ -134,6 +135,13 @@ bool probe_picture_pixmap(NativeHandle h, int32_t* width, int32_t* height) {
 
 uint32_t probe_image_pixel(NativeHandle image, int32_t x, int32_t y) {
     return reinterpret_cast<const QImage*>(image)->pixel(x, y);
+}
+
+uint32_t probe_background_pixel(NativeHandle h, int32_t x, int32_t y) {
+    return widget_of(h)->grab(QRect(x, y, 1, 1)).toImage().pixel(0, 0);
+}
+uint32_t probe_face_colour() {
+    return QApplication::palette().color(QPalette::Window).rgba();
 }
 
 void probe_post_wakeup() {

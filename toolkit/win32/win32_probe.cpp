@@ -190,6 +190,32 @@ bool probe_picture_pixmap(NativeHandle h, int32_t* width, int32_t* height) {
     return true;
 }
 
+namespace {
+uint32_t colour_of(COLORREF c) {
+    return 0xFF000000u | uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c);
+}
+} // namespace
+
+// The window erases its background into a bitmap of its client area's size.
+uint32_t probe_background_pixel(NativeHandle h, int32_t x, int32_t y) {
+    RECT client = {};
+    GetClientRect(hwnd_of(h), &client);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageA(hwnd_of(h), WM_ERASEBKGND, WPARAM(dc), 0);
+    const COLORREF c = GetPixel(dc, x, y);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return colour_of(c);
+}
+uint32_t probe_face_colour() {
+    return colour_of(GetSysColor(COLOR_BTNFACE));
+}
+
 uint32_t probe_image_pixel(NativeHandle image, int32_t x, int32_t y) {
     DIBSECTION dib = {};
     if (!GetObjectA(reinterpret_cast<HBITMAP>(image), sizeof dib, &dib) || !dib.dsBm.bmBits)
