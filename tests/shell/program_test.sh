@@ -110,7 +110,7 @@ timeout 5 xdotool windowactivate --sync "$wid" key alt+F4
 wait_for 10 eval '! kill -0 $pid 2>/dev/null' || kill "$pid"
 wait "$pid"
 code=$?
-[ "$code" = 0 ] || fail "exit code $code after Alt+F4"
+[ "$code" = 0 ] || fail "exit code $code after Alt+F4$(kill -0 "$wm" 2>/dev/null || echo ", the window manager gone")"
 opened || fail "handed over: $(cat "$WORK/opened.log")"
 [ $status = 0 ] && echo PASS
 exit $status
