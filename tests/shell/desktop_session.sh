@@ -6,6 +6,11 @@ in_virtual_display() {
     local script=$1 st=0
     shift
     export VARNOK_IN_X=1 WORK=$(mktemp -d)
+    mkdir "$WORK/home"
+    cat >"$WORK/home/.asoundrc" <<ASOUNDRC
+pcm.!default { type plug; slave { pcm "capture"; format S16_LE; rate 48000; channels 2 } }
+pcm.capture { type file; slave.pcm "null"; file "$WORK/sound.wav"; format "wav" }
+ASOUNDRC
     stop_wine_server
     xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$script" "$@" || st=$?
     stop_wine_server
@@ -57,7 +62,7 @@ looks() {
 # Starts the window manager and PROGRAM (extra arguments: assignments for its environment),
 # sets $pid, and $wid once its main window ("TITLE_START's first word ...") is drawn, or ends
 # the script.  What it plays goes to $WORK/sound.wav: through OpenAL's wave-file backend, or
-# under Wine (in $WINEPREFIX, made here when unset) through ALSA's default device, here a file.
+# under Wine (in $WINEPREFIX, made here when unset) through ALSA's default device.
 open_main_window() {
     local program=$1 title_start=$2 wine=/usr/lib/wine/wine
     shift 2
@@ -67,11 +72,6 @@ open_main_window() {
         # Debian keeps the loaders in /usr/lib/wine (its /usr/bin/wine picks one by itself).
         case $(file -b "$program") in *PE32+*) wine=/usr/lib/wine/wine64 ;; esac
         [ -x "$wine" ] || wine=wine
-        mkdir -p "$WORK/home"
-        cat >"$WORK/home/.asoundrc" <<ASOUNDRC
-pcm.!default { type plug; slave { pcm "capture"; format S16_LE; rate 48000; channels 2 } }
-pcm.capture { type file; slave.pcm "null"; file "$WORK/sound.wav"; format "wav" }
-ASOUNDRC
         env HOME="$WORK/home" WINEPREFIX="${WINEPREFIX:-$WORK/wine}" WINEDEBUG=-all \
             WINEDLLOVERRIDES="mscoree,mshtml=" "$@" "$wine" "$program" >"$WORK/program.log" 2>&1 &
         ;;

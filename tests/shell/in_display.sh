@@ -3,4 +3,4 @@
 . "$(dirname "$0")/desktop_session.sh"
 in_virtual_display "$0" "$@"
 start_window_manager
-"$@"
+HOME=$WORK/home "$@"
