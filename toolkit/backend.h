@@ -22,6 +22,9 @@ struct ControlRequest {
     const char* text;   // label text, button caption, browser address; may be null
     uint32_t flags;     // label flags or picture extended style
     NativeHandle image; // picture only: a handle from image_create, or 0
+    // List only: the label that names it (the one made just before it in the same window),
+    // for screen readers; 0 when none.
+    NativeHandle caption = 0;
 };
 
 // Pixels decoded from an image file: rows top to bottom, tightly packed, 3 bytes per pixel
@@ -62,6 +65,12 @@ struct WindowBackend {
     // Releases what the backend brought up for itself, once every window is gone and before
     // the images are freed; may be null.
     void (*shutdown)();
+    // The control of the window that has the keyboard focus, or that gets it back when the
+    // window is next activated; 0 when none.  May be null (the core then moves no focus).
+    NativeHandle (*focused_control)(NativeHandle window);
+    // Gives the control the keyboard focus (at once when its window is active, otherwise when
+    // the window is next activated).
+    void (*focus_control)(NativeHandle control);
 };
 
 // Installs the backend (toolkit_init of a backend calls this).  Null leaves the core without

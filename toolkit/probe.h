@@ -43,6 +43,12 @@ void probe_focus(NativeHandle control);
 // control that has the focus afterwards (0 when none has).
 int32_t probe_tab(NativeHandle window, bool backward);
 
+// The control of the window that has the keyboard focus (its toolkit id; 0 when none has).
+int32_t probe_focused(NativeHandle window);
+// What a screen reader is told of a window or control, as "ROLE: NAME" with ROLE one of
+// "window", "list", "button", "label" or "other".
+const char* probe_accessible(NativeHandle widget);
+
 // Opens a list as a click would, reports the height of its opened part and whether that
 // shows a scroll bar, and closes it again.
 void probe_open_list(NativeHandle list, int32_t* popup_height, bool* scroll_bar_shown);

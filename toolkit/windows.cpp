@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <deque>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -15,15 +16,30 @@ const WindowBackend* backend = nullptr;
 
 struct WindowRecord {
     NativeHandle native;
+    // The control that had the focus in the window this one opened over; it gets the focus
+    // back when this window goes.
+    std::optional<int32_t> focus_before;
+    // The newest control made in the window: a list made next is named by it if it is a label.
+    std::optional<int32_t> newest;
+    // Set until the first wait after the window opened, which focuses its first control if
+    // none has the focus yet.
+    bool focus_first = true;
 };
 struct ControlRecord {
     NativeHandle native;
     int32_t window; // the id of the window it lives in
     ControlKind kind;
+    uint64_t made; // creation order
+    bool disabled = false;
 };
 
 NumberTable<WindowRecord> windows;
 NumberTable<ControlRecord> controls;
+uint64_t controls_made = 0;
+// A control that lost the focus (disabled while it had it, or its window covered by one that
+// has gone): at the next wait the focus goes to it, or, if it cannot take it, to the next
+// control after it that can, as Tab would.
+std::optional<int32_t> focus_pending;
 
 bool have_parent = false;
 int32_t current_parent = 0;
@@ -63,10 +79,62 @@ intptr_t create_control(int32_t number, const ControlRequest& base) {
     if (number >= 0) destroy_control(id);
     ControlRequest request = base;
     request.id = id;
+    const ControlRecord* before = parent->newest ? controls.find(*parent->newest) : nullptr;
+    if (request.kind == ControlKind::Dropdown && before && before->kind == ControlKind::Label)
+        request.caption = before->native;
     const NativeHandle native = backend->control_create(parent->native, request);
     if (!native) return 0;
-    controls.put(id, ControlRecord{native, current_parent, request.kind});
+    controls.put(id, {.native = native,
+                      .window = current_parent,
+                      .kind = request.kind,
+                      .made = ++controls_made,
+                      .disabled = false});
+    parent->newest = id;
     return number_create_result(id, native);
+}
+
+// Focus ------------------------------------------------------------------------------------------
+
+bool takes_focus(const ControlRecord& c) {
+    return !c.disabled && (c.kind == ControlKind::Dropdown || c.kind == ControlKind::Button);
+}
+
+// The control of the window that has the focus, if it is one of the toolkit's.
+std::optional<int32_t> focused_in(const WindowRecord& w) {
+    const NativeHandle native = backend->focused_control ? backend->focused_control(w.native) : 0;
+    std::optional<int32_t> found;
+    if (native)
+        controls.for_each_id([&](int32_t id) {
+            if (controls.find(id)->native == native) found = id;
+        });
+    return found;
+}
+
+// Focuses the first control of the window that takes the focus, made at or after `from`;
+// past the last, the first of all.
+void focus_from(int32_t window, uint64_t from) {
+    const ControlRecord *next = nullptr, *first = nullptr;
+    controls.for_each_id([&](int32_t id) {
+        const ControlRecord& c = *controls.find(id);
+        if (c.window != window || !takes_focus(c)) return;
+        if (!first || c.made < first->made) first = &c;
+        if (c.made >= from && (!next || c.made < next->made)) next = &c;
+    });
+    if (!next) next = first;
+    if (next) backend->focus_control(next->native);
+}
+
+// What a wait does first: the focus goes where the user's next step is.
+void move_focus() {
+    if (!backend || !backend->focus_control) return;
+    windows.for_each_id([](int32_t id) {
+        WindowRecord& w = *windows.find(id);
+        if (w.focus_first && !focused_in(w)) focus_from(id, 0);
+        w.focus_first = false;
+    });
+    if (const ControlRecord* c = focus_pending ? controls.find(*focus_pending) : nullptr)
+        focus_from(c->window, c->made);
+    focus_pending.reset();
 }
 
 ControlRecord* find_list(int32_t control) {
@@ -111,7 +179,11 @@ intptr_t window_create(int32_t number, int32_t x, int32_t y, int32_t width, int3
     const NativeHandle native =
         backend->window_create(id, x, y, width, height, title ? title : "", flags);
     if (!native) return 0;
-    windows.put(id, WindowRecord{native});
+    const WindowRecord* below = have_parent ? windows.find(current_parent) : nullptr;
+    windows.put(id, {.native = native,
+                     .focus_before = below ? focused_in(*below) : std::nullopt,
+                     .newest = std::nullopt,
+                     .focus_first = true});
     have_parent = true;
     current_parent = id;
     return number_create_result(id, native);
@@ -126,6 +198,7 @@ int32_t window_destroy(int32_t window) {
     WindowRecord* w = windows.find(window);
     if (!w) return 0;
     const NativeHandle native = w->native;
+    if (w->focus_before) focus_pending = w->focus_before;
     std::vector<int32_t> children;
     controls.for_each_id([&](int32_t id) {
         if (controls.find(id)->window == window) children.push_back(id);
@@ -204,13 +277,19 @@ int32_t control_get_state(int32_t control) {
 int32_t control_set_disabled(int32_t control, int32_t disabled) {
     ControlRecord* c = controls.find(control);
     if (!c) return 0;
-    backend->control_set_disabled(c->native, disabled != 0);
+    // The focus leaves a control that is disabled; where it goes is decided at the next wait,
+    // once the handler has set every control.
+    if (disabled && !c->disabled && focused_in(*windows.find(c->window)) == control)
+        focus_pending = control;
+    c->disabled = disabled != 0;
+    backend->control_set_disabled(c->native, c->disabled);
     return 1;
 }
 
 // Events ----------------------------------------------------------------------------------------
 
 int32_t event_wait() {
+    move_focus();
     if (queue.empty() && backend) {
         dispatching = true;
         have_result = false;
@@ -256,6 +335,7 @@ void toolkit_shutdown() {
     if (backend && backend->shutdown) backend->shutdown();
     images_free_all();
     queue.clear();
+    focus_pending.reset();
     have_result = false;
     last = Event{};
     memory_heap_destroy();

@@ -203,6 +203,50 @@ TEST_F(Backend, ControlsAreWhereAskedAndTabVisitsEnabledOnesInCreationOrder) {
     EXPECT_EQ(probe_tab(win, false), play);
 }
 
+// The keyboard's path through a session: the first list has the focus when the window opens; a
+// button that disables itself passes it, once its handler has set every button, to the next
+// enabled control in creation order (COMPILE to PLAY, which was still disabled when COMPILE
+// was disabled; PLAY to STOP); a window opened on top gives it back when it closes.  A screen
+// reader hears the window by its title and a list by its caption, not by its entry.
+TEST_F(Backend, TheFocusGoesWhereTheNextStepIsAndListsAreNamedByTheirCaptions) {
+    const NativeHandle win = window_native_handle(open_window());
+    label_create(AUTO_NUMBER, 20, 20, 160, 20, "SAMPLE RATE", LABEL_SUNKEN_EDGE | LABEL_CENTER);
+    const int32_t list = int32_t(dropdown_create(AUTO_NUMBER, 20, 50, 160, 20));
+    control_add_item(list, -1, "44100");
+    control_set_state(list, 0);
+    std::vector<int32_t> buttons;
+    for (const char* caption : {"COMPILE !", "PLAY", "STOP", "ABOUT"})
+        buttons.push_back(int32_t(button_create(AUTO_NUMBER, 20, 340, 160, 40, caption)));
+    const auto [compile, play, stop, about] =
+        std::tuple(buttons[0], buttons[1], buttons[2], buttons[3]);
+    control_set_disabled(play, 1);
+    const auto native = [](int32_t control) { return toolkit_control_native(control); };
+    const auto after_a_wait = [&] {
+        probe_post_wakeup();
+        event_wait();
+        return probe_focused(win);
+    };
+    EXPECT_EQ(after_a_wait(), list);
+    EXPECT_STREQ(probe_accessible(win), "window: T");
+    EXPECT_STREQ(probe_accessible(native(list)), "list: SAMPLE RATE");
+    EXPECT_STREQ(probe_accessible(native(play)), "button: PLAY");
+
+    probe_focus(native(compile));
+    control_set_disabled(compile, 1);
+    control_set_disabled(play, 0);
+    EXPECT_EQ(after_a_wait(), play);
+    control_set_disabled(play, 1);
+    control_set_disabled(compile, 0);
+    EXPECT_EQ(after_a_wait(), stop);
+
+    probe_focus(native(about));
+    window_create(1962, 150, 150, 490, 350, "Splash", FRAMED);
+    picture_create(1962, 10, 10, 470, 330, 0, PICTURE_SUNKEN_EDGE);
+    probe_process_pending();
+    window_destroy(1962);
+    EXPECT_EQ(after_a_wait(), about);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {

@@ -49,6 +49,8 @@ const WindowBackend recording = {
     .sleep_ms = [](int32_t) {},
     .repaint_now = [](NativeHandle) {},
     .shutdown = [] { rec.log.push_back("backend shutdown"); },
+    .focused_control = nullptr,
+    .focus_control = nullptr,
 };
 
 struct WindowCore : ::testing::Test {

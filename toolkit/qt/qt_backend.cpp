@@ -1,6 +1,7 @@
 // The window backend on Qt 6 Widgets.
 #include "resources/embedded.h"
 #include "toolkit/backend.h"
+#include "toolkit/qt/qt_internal.h"
 #include "toolkit/toolkit.h"
 
 #include <QAbstractItemView>
@@ -39,8 +40,6 @@ constexpr int SUNKEN_EDGE = 2;
 // Codes event_wait gets for dispatches that raised no toolkit event: the type of the last Qt
 // event handled, offset above every toolkit event code.
 constexpr int32_t NATIVE_CODE_BASE = 0x8000;
-
-const char* const ID_PROPERTY = "toolkit_id";
 
 QWidget* widget_of(NativeHandle h) {
     return reinterpret_cast<QWidget*>(h);
@@ -151,7 +150,7 @@ NativeHandle window_create(int32_t id, int32_t x, int32_t y, int32_t width, int3
     if (flags & WINDOW_CAPTION) f |= Qt::WindowTitleHint;
     if (flags & WINDOW_SYSMENU) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     auto* w = new ToolkitWindow(id, f);
-    w->setProperty(ID_PROPERTY, id);
+    w->setProperty(QT_ID_PROPERTY, id);
     w->setAttribute(Qt::WA_DeleteOnClose, false);
     w->setWindowTitle(text_of(title));
     w->setFixedSize(width, height);
@@ -193,6 +192,8 @@ NativeHandle control_create(NativeHandle parent_handle, const ControlRequest& s)
     }
     case ControlKind::Dropdown: {
         auto* list = new QComboBox(parent);
+        // Marked at once: a screen reader may ask about it before it is complete.
+        list->setProperty(QT_ID_PROPERTY, id);
         list->setEditable(false);
         // The closed control is exactly the size asked for; the opened list fills the rest
         // of the list height, scrolling when the entries need more rows.  Styles that open
@@ -202,9 +203,16 @@ NativeHandle control_create(NativeHandle parent_handle, const ControlRequest& s)
         list->move(s.x, s.y);
         list->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         fit_popup(list);
-        QObject::connect(list, &QComboBox::currentIndexChanged, [id](int) {
+        QObject::connect(list, &QComboBox::currentIndexChanged, [id, list](int) {
+            qt_mirror_selection(list);
             raise_event(EVENT_CONTROL, EventSource::Control, id, EventDelivery::Queued);
         });
+        // Named by its caption, which a click on the caption also focuses it from (a caption
+        // with an '&' would show it as a mnemonic, so it only names the list).
+        if (auto* caption = s.caption ? qobject_cast<QLabel*>(widget_of(s.caption)) : nullptr) {
+            if (!caption->text().contains('&')) caption->setBuddy(list);
+            list->setAccessibleName(caption->text());
+        }
         w = list;
         break;
     }
@@ -238,7 +246,7 @@ NativeHandle control_create(NativeHandle parent_handle, const ControlRequest& s)
         // makes is replaced by the splash window's picture before it is ever seen.
         return 0;
     }
-    w->setProperty(ID_PROPERTY, id);
+    w->setProperty(QT_ID_PROPERTY, id);
     w->show();
     return handle_of(w);
 }
@@ -265,6 +273,7 @@ int32_t list_add_item(NativeHandle control, int32_t position, const char* text) 
     const bool had_selection = list->currentIndex() >= 0;
     list->insertItem(position, text_of(text));
     if (!had_selection) list->setCurrentIndex(-1);
+    qt_mirror_selection(list);
     if (list->count() == 1) fit_popup(list);
     return 1;
 }
@@ -274,6 +283,7 @@ int32_t list_select(NativeHandle control, int32_t position) {
     if (!list || position < -1 || position >= list->count()) return 0;
     const QSignalBlocker quiet(list);
     list->setCurrentIndex(position);
+    qt_mirror_selection(list);
     return 1;
 }
 
@@ -331,10 +341,32 @@ void repaint_now(NativeHandle window) {
     w->repaint();
 }
 
+NativeHandle focused_control(NativeHandle window) {
+    QWidget* focus = widget_of(window)->focusWidget();
+    return focus && focus != widget_of(window) ? handle_of(focus) : 0;
+}
+
+void focus_control(NativeHandle control) {
+    widget_of(control)->setFocus(Qt::TabFocusReason);
+}
+
 const WindowBackend qt_backend = {
-    window_create,     window_destroy, control_create,       control_destroy, list_add_item,
-    list_select,       list_selected,  control_set_disabled, image_create,    image_destroy,
-    wait_and_dispatch, sleep_for,      repaint_now,          nullptr,
+    .window_create = window_create,
+    .window_destroy = window_destroy,
+    .control_create = control_create,
+    .control_destroy = control_destroy,
+    .list_add_item = list_add_item,
+    .list_select = list_select,
+    .list_selected = list_selected,
+    .control_set_disabled = control_set_disabled,
+    .image_create = image_create,
+    .image_destroy = image_destroy,
+    .wait_and_dispatch = wait_and_dispatch,
+    .sleep_ms = sleep_for,
+    .repaint_now = repaint_now,
+    .shutdown = nullptr,
+    .focused_control = focused_control,
+    .focus_control = focus_control,
 };
 
 // True when Qt has a display to open; without one it would abort the process.
@@ -372,6 +404,7 @@ void toolkit_init() {
         QApplication::setWindowIcon(QIcon(QPixmap::fromImage(
             QImage::fromData(program_icon_png_data(), int(program_icon_png_size()), "PNG"))));
     }
+    qt_accessible_start();
     if (!gate) {
         gate = new EventGate;
         QCoreApplication::instance()->installEventFilter(gate);

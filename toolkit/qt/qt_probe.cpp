@@ -1,7 +1,9 @@
 #include "toolkit/probe.h"
+#include "toolkit/qt/qt_internal.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -95,7 +97,37 @@ int32_t probe_tab(NativeHandle window, bool backward) {
                     backward ? Qt::ShiftModifier : Qt::NoModifier);
     QCoreApplication::sendEvent(target, &press);
     QWidget* now = win->focusWidget();
-    return now ? now->property("toolkit_id").toInt() : 0;
+    return now ? now->property(QT_ID_PROPERTY).toInt() : 0;
+}
+
+int32_t probe_focused(NativeHandle window) {
+    QWidget* now = widget_of(window)->focusWidget();
+    return now ? now->property(QT_ID_PROPERTY).toInt() : 0;
+}
+
+const char* probe_accessible(NativeHandle h) {
+    static std::string told;
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget_of(h));
+    if (!a) return "";
+    const char* role = "other";
+    switch (a->role()) {
+    case QAccessible::Window:
+        role = "window";
+        break;
+    case QAccessible::ComboBox:
+        role = "list";
+        break;
+    case QAccessible::Button:
+        role = "button";
+        break;
+    case QAccessible::StaticText:
+        role = "label";
+        break;
+    default:
+        break;
+    }
+    told = std::string(role) + ": " + a->text(QAccessible::Name).toStdString();
+    return told.c_str();
 }
 
 void probe_open_list(NativeHandle h, int32_t* popup_height, bool* scroll_bar_shown) {

@@ -1,9 +1,10 @@
 // The window backend on Win32 USER and GDI with the common controls.
 //
-// Every top-level window has a class of its own, "WindowClass_<id>", and one window procedure
-// for all of them turns the user's actions into toolkit events.  Controls are the system's
-// own classes; a control's toolkit id travels in its user data (a WM_COMMAND carries only the
-// low 16 bits of a control identifier).
+// Every top-level window has a class of its own, "WindowClass_<id>", keeps its toolkit id in its
+// user data, and one window procedure for all of them turns the user's actions into toolkit
+// events.  Controls are the system's own classes; a control's toolkit id is its whole control
+// identifier (a WM_COMMAND carries only the low 16 bits of it, so it is read from the control).
+// A control's user data is left alone: some controls (the browser host) keep their own there.
 #include "toolkit/backend.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/win32/win32_internal.h"
@@ -30,9 +31,14 @@ constexpr WORD COMMAND_PREVIOUS_CONTROL = 2;
 // Window properties.
 const char* const ACCELERATORS_PROPERTY = "toolkit_accelerators";
 const char* const IMAGE_PROPERTY = "toolkit_image";
+// The control a window gives the focus to when it is activated again.
+const char* const FOCUS_PROPERTY = "toolkit_focus";
 
-int32_t id_of(HWND hwnd) {
+int32_t window_id(HWND hwnd) {
     return int32_t(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+int32_t control_id(HWND hwnd) {
+    return int32_t(GetDlgCtrlID(hwnd));
 }
 
 void class_name_of(int32_t id, char (&name)[32]) {
@@ -68,13 +74,34 @@ void move_focus(HWND window, bool backward) {
     SetFocus(order[next]);
 }
 
+// The child of window that holds the focus (or a part of it does), null when none does.
+HWND focused_child(HWND window) {
+    HWND focus = GetFocus();
+    while (focus && GetParent(focus) != window)
+        focus = GetParent(focus);
+    return focus;
+}
+
 LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_CLOSE:
         // The window stays open until the program destroys it.
-        toolkit_post_event(EVENT_CLOSE_WINDOW, EventSource::Window, id_of(hwnd),
+        toolkit_post_event(EVENT_CLOSE_WINDOW, EventSource::Window, window_id(hwnd),
                            EventDelivery::Immediate);
         return 0;
+    case WM_ACTIVATE:
+        // As a dialog does: the focused control is kept while another window is active and
+        // gets the focus back when this one is.
+        if (LOWORD(wparam) == WA_INACTIVE) {
+            if (HWND child = focused_child(hwnd)) SetPropA(hwnd, FOCUS_PROPERTY, child);
+            return 0;
+        }
+        if (auto child = static_cast<HWND>(GetPropA(hwnd, FOCUS_PROPERTY));
+            child && IsChild(hwnd, child) && IsWindowEnabled(child)) {
+            SetFocus(child);
+            return 0;
+        }
+        return DefWindowProcA(hwnd, message, wparam, lparam);
     case WM_COMMAND: {
         const HWND control = reinterpret_cast<HWND>(lparam);
         if (!control) {
@@ -89,10 +116,10 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         char cls[16] = {};
         GetClassNameA(control, cls, sizeof cls);
         if (HIWORD(wparam) == BN_CLICKED && lstrcmpiA(cls, "Button") == 0)
-            toolkit_post_event(EVENT_CONTROL, EventSource::Control, id_of(control),
+            toolkit_post_event(EVENT_CONTROL, EventSource::Control, control_id(control),
                                EventDelivery::Immediate);
         else if (HIWORD(wparam) == CBN_SELCHANGE && lstrcmpiA(cls, "ComboBox") == 0)
-            toolkit_post_event(EVENT_CONTROL, EventSource::Control, id_of(control),
+            toolkit_post_event(EVENT_CONTROL, EventSource::Control, control_id(control),
                                EventDelivery::Queued);
         return 0;
     }
@@ -133,8 +160,9 @@ NativeHandle window_create(int32_t id, int32_t x, int32_t y, int32_t width, int3
 void window_destroy(NativeHandle native) {
     HWND hwnd = reinterpret_cast<HWND>(native);
     char name[32];
-    class_name_of(id_of(hwnd), name);
+    class_name_of(window_id(hwnd), name);
     if (HWND owner = GetWindow(hwnd, GW_OWNER)) SetActiveWindow(owner);
+    RemovePropA(hwnd, FOCUS_PROPERTY);
     auto accelerators = static_cast<HACCEL>(RemovePropA(hwnd, ACCELERATORS_PROPERTY));
     DestroyWindow(hwnd);
     if (accelerators) DestroyAcceleratorTable(accelerators);
@@ -194,8 +222,10 @@ NativeHandle control_create(NativeHandle parent_handle, const ControlRequest& r)
                                  WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_GROUP |
                                      WS_TABSTOP | CBS_DROPDOWNLIST,
                                  0, LIST_OPEN_HEIGHT);
-        if (child) fit_closed_height(child, r.height);
-        if (child) fit_open_rows(child, r.height);
+        if (!child) break;
+        fit_closed_height(child, r.height);
+        fit_open_rows(child, r.height);
+        if (r.caption) win32_name_by_caption(child, reinterpret_cast<HWND>(r.caption));
         break;
     case ControlKind::Button:
         child = win32_make_child(parent, r, "Button", r.text ? r.text : "",
@@ -328,10 +358,37 @@ void repaint_now(NativeHandle window) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
 }
 
+NativeHandle focused_control(NativeHandle native) {
+    HWND window = reinterpret_cast<HWND>(native);
+    if (GetActiveWindow() == window) return reinterpret_cast<NativeHandle>(focused_child(window));
+    return reinterpret_cast<NativeHandle>(GetPropA(window, FOCUS_PROPERTY));
+}
+
+// Focused now when the window is active, and when it is next activated in any case.
+void focus_control(NativeHandle native) {
+    HWND control = reinterpret_cast<HWND>(native);
+    HWND window = GetParent(control);
+    SetPropA(window, FOCUS_PROPERTY, control);
+    if (GetActiveWindow() == window) SetFocus(control);
+}
+
 const WindowBackend win32_backend = {
-    window_create,     window_destroy, control_create,       control_destroy,        list_add_item,
-    list_select,       list_selected,  control_set_disabled, image_create,           image_destroy,
-    wait_and_dispatch, sleep_for,      repaint_now,          win32_webview_shutdown,
+    .window_create = window_create,
+    .window_destroy = window_destroy,
+    .control_create = control_create,
+    .control_destroy = control_destroy,
+    .list_add_item = list_add_item,
+    .list_select = list_select,
+    .list_selected = list_selected,
+    .control_set_disabled = control_set_disabled,
+    .image_create = image_create,
+    .image_destroy = image_destroy,
+    .wait_and_dispatch = wait_and_dispatch,
+    .sleep_ms = sleep_for,
+    .repaint_now = repaint_now,
+    .shutdown = win32_webview_shutdown,
+    .focused_control = focused_control,
+    .focus_control = focus_control,
 };
 
 } // namespace
@@ -341,7 +398,6 @@ HWND win32_make_child(HWND parent, const ControlRequest& r, const char* cls, con
     HWND child = CreateWindowExA(ex_style, cls, text, style, r.x, r.y, r.width, height, parent,
                                  reinterpret_cast<HMENU>(INT_PTR(r.id)), instance, nullptr);
     if (!child) return nullptr;
-    SetWindowLongPtrA(child, GWLP_USERDATA, LONG_PTR(r.id));
     SendMessageA(child, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     return child;
 }

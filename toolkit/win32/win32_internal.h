@@ -10,7 +10,7 @@
 bool win32_register_class(const char* name, WNDPROC procedure, HBRUSH background);
 
 // A control of the system's class `cls` for the request, with window text `text`, its toolkit
-// id as identifier and user data, and the default GUI font; null on failure.
+// id as control identifier, and the default GUI font; null on failure.
 HWND win32_make_child(HWND parent, const ControlRequest& request, const char* cls, const char* text,
                       DWORD style, DWORD ex_style, int height);
 
@@ -18,3 +18,6 @@ HWND win32_make_child(HWND parent, const ControlRequest& request, const char* cl
 HWND win32_webview_create(HWND parent, const ControlRequest& request);
 // Unloads the browser host once every window is gone.
 void win32_webview_shutdown();
+
+// Makes a screen reader name the list by the caption's text.
+void win32_name_by_caption(HWND list, HWND caption);
