@@ -1,7 +1,8 @@
 #!/bin/bash
 # A real program on a virtual desktop, driven by synthetic clicks and keys, each step once the
-# one before shows: title and icon; the default tone and one picked by keyboard, heard and
-# measured; two ABOUT splashes and the free page; ROUNDS of COMPILE, PLAY and STOP with bounded
+# one before shows: title and icon; a tone made with the keyboard alone (Tab, arrows, Space) and
+# the default one made with the mouse, heard and measured; two ABOUT splashes (the second
+# pressed with Space, the focus having come back to ABOUT) and the free page; ROUNDS of COMPILE, PLAY and STOP with bounded
 # memory growth; one sound per PLAY; clicks queued during a render; Alt+F4 and status 0.
 # usage: program_test.sh PROGRAM TITLE_START DEFAULT_HZ DOWNS HZ_AFTER OPENS_PAGE(1|0) [ROUNDS]
 set -u
@@ -22,17 +23,22 @@ title=$(xdotool getwindowname "$wid")
 [ "$title" = "${title_start}$(printf '%32s' '')www.halvex-tones.example" ] || fail "title '$title'"
 xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (32 x 32)' || fail "no 32 x 32 window icon"
 
-# COMPILE, then PLAY once it is enabled: the one-second tone of $1 Hz heard to its end.
+# COMPILE, then PLAY once it is enabled, each pressed by $2 ("click" or "key"): the one-second
+# tone of $1 Hz heard to its end.
 at=0
 play_tone() {
-    click $COMPILE_AT
+    if [ "$2" = click ]; then click $COMPILE_AT; else xdotool key space; fi
     wait_for 10 looks "$wid" $PLAY_AT enabled || fail "$1 Hz: PLAY was not enabled"
-    click $PLAY_AT
+    if [ "$2" = click ]; then click $PLAY_AT; else xdotool key space; fi
     from=$(sound wait loud "$at" 10) || { fail "$1 Hz: nothing heard"; return; }
     at=$(sound wait quiet "$from" 10) || fail "$1 Hz: no end"
     sound measure "$1" 1.0 -12.04 "$from" "$at" || fail "$1 Hz: the tone heard"
 }
-play_tone "$default_hz"
+# From the first list, which has the focus: to FREQUENCY, down the list, on to COMPILE; COMPILE
+# hands the focus to PLAY.
+downs_keys=$(printf 'Down %.0s' $(seq "$downs"))
+xdotool windowactivate --sync "$wid" key Tab Tab Tab Tab $downs_keys Tab Tab Tab Tab Tab Tab
+play_tone "$hz_after" key
 
 # The list at client point ($1, $2) opened with a click, the keys given pressed, and closed.
 visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
@@ -44,8 +50,8 @@ pick() {
     xdotool key "${@:3}"
     wait_for 5 eval '[ "$(visible_windows)" -le "$windows" ]' || fail "the list at $1,$2 stays open"
 }
-pick 270 140 $(printf 'Down %.0s' $(seq "$downs")) Return
-play_tone "$hz_after"
+pick 270 140 $(printf 'Up %.0s' $(seq "$downs")) Return
+play_tone "$default_hz" click
 
 # The splash: frame corner at (150, 150), 490 x 350 client area, the host name as title.  Under
 # Wine the borders are a few pixels thinner, and the splash also waits half a second for the
@@ -64,7 +70,7 @@ splash_placed() {
 }
 for press in 1 2; do
     start=$(date +%s%N)
-    click $ABOUT_AT
+    if [ $press = 1 ]; then click $ABOUT_AT; else xdotool windowactivate --sync "$wid" key space; fi
     wait_for 5 eval 'splash=$(splash_windows | head -n 1); [ -n "$splash" ]' ||
         { fail "press $press: no splash window"; continue; }
     wait_for 2 splash_placed || fail "press $press: outer corner at $corner, client area $size"
