@@ -45,9 +45,8 @@ int32_t probe_tab(NativeHandle window, bool backward);
 
 // The control of the window that has the keyboard focus (its toolkit id; 0 when none has).
 int32_t probe_focused(NativeHandle window);
-// What a screen reader is told of a window or control, as "ROLE: NAME" with ROLE one of
-// "window", "list", "button", "label" or "other".
-const char* probe_accessible(NativeHandle widget);
+// The name a screen reader is told for a window or control.
+const char* probe_accessible_name(NativeHandle widget);
 
 // Opens a list as a click would, reports the height of its opened part and whether that
 // shows a scroll bar, and closes it again.

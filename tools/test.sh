@@ -17,6 +17,14 @@ bash tools/build.sh build-tsan -DVARNOK_SANITIZE=thread -DVARNOK_DESKTOP=OFF -DV
 bash tools/fuzz.sh 60
 bash tools/build-windows.sh
 for tree in build-win32 build-win64; do
+    # A kernel without 32-bit support cannot start 32-bit Wine: there the 32-bit programs are
+    # only built and their imports checked, and the 64-bit build runs every other test.
+    if [ $tree = build-win32 ] && ! error=$(/usr/lib/wine/wine --version 2>&1 >/dev/null); then
+        echo "build-win32: this machine cannot run 32-bit programs (${error##*: }); only the" \
+            "import check runs here, every other Windows test runs in build-win64"
+        (cd $tree && ctest --output-on-failure -R '^imports$')
+        continue
+    fi
     (cd $tree && ctest --output-on-failure -j2)
     if [ -f $tree/bin/varnok-render.exe ]; then
         bash tests/windows/render_identity_test.sh build/bin/varnok-render $tree/bin/varnok-render.exe

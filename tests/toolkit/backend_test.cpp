@@ -227,9 +227,9 @@ TEST_F(Backend, TheFocusGoesWhereTheNextStepIsAndListsAreNamedByTheirCaptions) {
         return probe_focused(win);
     };
     EXPECT_EQ(after_a_wait(), list);
-    EXPECT_STREQ(probe_accessible(win), "window: T");
-    EXPECT_STREQ(probe_accessible(native(list)), "list: SAMPLE RATE");
-    EXPECT_STREQ(probe_accessible(native(play)), "button: PLAY");
+    EXPECT_STREQ(probe_accessible_name(win), "T");
+    EXPECT_STREQ(probe_accessible_name(native(list)), "SAMPLE RATE");
+    EXPECT_STREQ(probe_accessible_name(native(play)), "PLAY");
 
     probe_focus(native(compile));
     control_set_disabled(compile, 1);

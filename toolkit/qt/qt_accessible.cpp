@@ -36,11 +36,14 @@ class CaptionedList : public QAccessibleWidget {
     QComboBox* list() const { return static_cast<QComboBox*>(widget()); }
 };
 
+// Asked while a widget is still being made (a screen reader may be told of it then, and its
+// answer is kept), so a list is known by its class alone: every combo box of the program is a
+// toolkit list.
 QAccessibleInterface* interface_for(const QString&, QObject* object) {
+    if (auto* list = qobject_cast<QComboBox*>(object)) return new CaptionedList(list);
     auto* widget = qobject_cast<QWidget*>(object);
-    if (!widget || !widget->property(QT_ID_PROPERTY).isValid()) return nullptr;
-    if (auto* list = qobject_cast<QComboBox*>(widget)) return new CaptionedList(list);
-    if (widget->isWindow()) return new QAccessibleWidget(widget, QAccessible::Window);
+    if (widget && widget->isWindow() && widget->property(QT_ID_PROPERTY).isValid())
+        return new QAccessibleWidget(widget, QAccessible::Window);
     return nullptr;
 }
 

@@ -130,7 +130,9 @@ void raise_event(int32_t code, EventSource kind, int32_t id, EventDelivery deliv
 // A top-level window whose close requests become toolkit events; it stays open.
 class ToolkitWindow : public QWidget {
   public:
-    ToolkitWindow(int32_t id, Qt::WindowFlags flags) : QWidget(nullptr, flags), id_(id) {}
+    ToolkitWindow(int32_t id, Qt::WindowFlags flags) : QWidget(nullptr, flags), id_(id) {
+        setProperty(QT_ID_PROPERTY, id);
+    }
 
   protected:
     void closeEvent(QCloseEvent* e) override {
@@ -150,7 +152,6 @@ NativeHandle window_create(int32_t id, int32_t x, int32_t y, int32_t width, int3
     if (flags & WINDOW_CAPTION) f |= Qt::WindowTitleHint;
     if (flags & WINDOW_SYSMENU) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     auto* w = new ToolkitWindow(id, f);
-    w->setProperty(QT_ID_PROPERTY, id);
     w->setAttribute(Qt::WA_DeleteOnClose, false);
     w->setWindowTitle(text_of(title));
     w->setFixedSize(width, height);
@@ -192,8 +193,6 @@ NativeHandle control_create(NativeHandle parent_handle, const ControlRequest& s)
     }
     case ControlKind::Dropdown: {
         auto* list = new QComboBox(parent);
-        // Marked at once: a screen reader may ask about it before it is complete.
-        list->setProperty(QT_ID_PROPERTY, id);
         list->setEditable(false);
         // The closed control is exactly the size asked for; the opened list fills the rest
         // of the list height, scrolling when the entries need more rows.  Styles that open

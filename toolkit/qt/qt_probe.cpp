@@ -105,28 +105,10 @@ int32_t probe_focused(NativeHandle window) {
     return now ? now->property(QT_ID_PROPERTY).toInt() : 0;
 }
 
-const char* probe_accessible(NativeHandle h) {
+const char* probe_accessible_name(NativeHandle h) {
     static std::string told;
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget_of(h));
-    if (!a) return "";
-    const char* role = "other";
-    switch (a->role()) {
-    case QAccessible::Window:
-        role = "window";
-        break;
-    case QAccessible::ComboBox:
-        role = "list";
-        break;
-    case QAccessible::Button:
-        role = "button";
-        break;
-    case QAccessible::StaticText:
-        role = "label";
-        break;
-    default:
-        break;
-    }
-    told = std::string(role) + ": " + a->text(QAccessible::Name).toStdString();
+    told = a ? a->text(QAccessible::Name).toStdString() : "";
     return told.c_str();
 }
 

@@ -43,7 +43,8 @@ bool is_self(const VARIANT& child) {
     return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
 }
 
-// The standard object of a list with the caption's text as the list's name.
+// The standard object of a list with the caption's text as the list's name and its role that of
+// a combo box.
 class CaptionedList final : public IAccessible {
   public:
     CaptionedList(IAccessible* standard, HWND caption) : standard_(standard), caption_(caption) {}
@@ -77,6 +78,14 @@ class CaptionedList final : public IAccessible {
         return *name ? S_OK : E_OUTOFMEMORY;
     }
 
+    // A list is a combo box, also where the standard object says no more than "client".
+    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
+        if (!is_self(child) || !role) return standard_->get_accRole(child, role);
+        role->vt = VT_I4;
+        role->lVal = ROLE_SYSTEM_COMBOBOX;
+        return S_OK;
+    }
+
     // Everything else is the standard object's.
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
         return standard_->GetTypeInfoCount(n);
@@ -106,9 +115,6 @@ class CaptionedList final : public IAccessible {
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT c, BSTR* d) override {
         return standard_->get_accDescription(c, d);
-    }
-    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT c, VARIANT* r) override {
-        return standard_->get_accRole(c, r);
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT c, VARIANT* s) override {
         return standard_->get_accState(c, s);

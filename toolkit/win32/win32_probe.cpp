@@ -151,45 +151,27 @@ int32_t probe_focused(NativeHandle window) {
     return now && GetParent(now) ? int32_t(GetDlgCtrlID(now)) : 0;
 }
 
-// As a screen reader asks: the window object of a top-level window (named by its title), the
-// client object of a control.
-const char* probe_accessible(NativeHandle h) {
+// As a screen reader asks: the name of the window's client object.
+const char* probe_accessible_name(NativeHandle h) {
     using FromWindow = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
     static HMODULE oleacc = LoadLibraryA("oleacc.dll");
     auto from_window = reinterpret_cast<FromWindow>(
         reinterpret_cast<void*>(GetProcAddress(oleacc, "AccessibleObjectFromWindow")));
-    const bool top = !(GetWindowLongA(hwnd_of(h), GWL_STYLE) & WS_CHILD);
     IAccessible* a = nullptr;
-    if (!from_window || FAILED(from_window(hwnd_of(h), DWORD(top ? OBJID_WINDOW : OBJID_CLIENT),
-                                           __uuidof(IAccessible), reinterpret_cast<void**>(&a))))
+    text_buffer.clear();
+    if (!from_window || FAILED(from_window(hwnd_of(h), DWORD(OBJID_CLIENT), __uuidof(IAccessible),
+                                           reinterpret_cast<void**>(&a))))
         return "";
     VARIANT self = {};
     self.vt = VT_I4;
     self.lVal = CHILDID_SELF;
-    VARIANT role = {};
-    a->get_accRole(self, &role);
     BSTR name = nullptr;
-    a->get_accName(self, &name);
-    const char* word = "other";
-    switch (role.vt == VT_I4 ? role.lVal : 0) {
-    case ROLE_SYSTEM_WINDOW:
-        word = "window";
-        break;
-    case ROLE_SYSTEM_COMBOBOX:
-        word = "list";
-        break;
-    case ROLE_SYSTEM_PUSHBUTTON:
-        word = "button";
-        break;
-    case ROLE_SYSTEM_STATICTEXT:
-        word = "label";
-        break;
-    }
     char text[256] = {};
-    if (name) WideCharToMultiByte(CP_UTF8, 0, name, -1, text, sizeof text, nullptr, nullptr);
+    if (SUCCEEDED(a->get_accName(self, &name)) && name)
+        WideCharToMultiByte(CP_UTF8, 0, name, -1, text, sizeof text, nullptr, nullptr);
     SysFreeString(name);
     a->Release();
-    text_buffer = std::string(word) + ": " + text;
+    text_buffer = text;
     return text_buffer.c_str();
 }
 
