@@ -17,8 +17,8 @@ namespace {
 
 using Copy = std::vector<uint8_t>;
 [[maybe_unused]] const AudioDriver copier = {
-    [] { return true; },
-    [](const PcmFormat& f, const void* data, size_t size) -> NativeHandle {
+    .open = [] { return true; },
+    .buffer_create = [](const PcmFormat& f, const void* data, size_t size) -> NativeHandle {
         // The service checks the layout before any driver sees it.
         if ((f.channels != 1 && f.channels != 2) || (f.bits != 8 && f.bits != 16) ||
             f.bytes_per_frame != f.channels * f.bits / 8 || size < SOUND_MIN_BUFFER_BYTES)
@@ -26,10 +26,10 @@ using Copy = std::vector<uint8_t>;
         const auto* p = static_cast<const uint8_t*>(data);
         return reinterpret_cast<NativeHandle>(new Copy(p, p + size));
     },
-    [](NativeHandle, bool, int32_t) { return true; },
-    [](NativeHandle buffer) { delete reinterpret_cast<Copy*>(buffer); },
-    [] {},
-    [](NativeHandle) { return false; },
+    .play = [](NativeHandle, bool, int32_t) { return true; },
+    .buffer_release = [](NativeHandle buffer) { delete reinterpret_cast<Copy*>(buffer); },
+    .close = [] {},
+    .playing = [](NativeHandle) { return false; },
 };
 
 } // namespace

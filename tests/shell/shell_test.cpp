@@ -68,16 +68,17 @@ size_t hash(const void* data, size_t size) {
     return std::hash<std::string_view>()({static_cast<const char*>(data), size});
 }
 const AudioDriver recorder = {
-    [] { return true; },
-    [](const PcmFormat& format, const void* data, size_t size) -> NativeHandle {
+    .open = [] { return true; },
+    .buffer_create = [](const PcmFormat& format, const void* data, size_t size) -> NativeHandle {
         if (w.device_refuses) return 0;
         w.heard.push_back({format, hash(data, size)});
         return NativeHandle(w.heard.size());
     },
-    [](NativeHandle b, bool, int32_t) { return ++w.heard.at(b - 1).plays > 0; },
-    [](NativeHandle b) { w.heard.at(b - 1).released = true; },
-    [] {},
-    [](NativeHandle b) { return w.heard.at(b - 1).plays > 0 && !w.heard.at(b - 1).released; },
+    .play = [](NativeHandle b, bool, int32_t) { return ++w.heard.at(b - 1).plays > 0; },
+    .buffer_release = [](NativeHandle b) { w.heard.at(b - 1).released = true; },
+    .close = [] {},
+    .playing =
+        [](NativeHandle b) { return w.heard.at(b - 1).plays > 0 && !w.heard.at(b - 1).released; },
 };
 
 } // namespace

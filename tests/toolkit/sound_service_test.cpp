@@ -33,15 +33,16 @@ bool fake_play(NativeHandle b, bool loop, int32_t volume) {
     return true;
 }
 const AudioDriver fake = {
-    [] {
-        rec.log.push_back("open");
-        return rec.open_ok;
-    },
-    fake_create,
-    fake_play,
-    [](NativeHandle b) { rec.log.push_back("release " + std::to_string(b)); },
-    [] { rec.log.push_back("close"); },
-    [](NativeHandle) { return false; },
+    .open =
+        [] {
+            rec.log.push_back("open");
+            return rec.open_ok;
+        },
+    .buffer_create = fake_create,
+    .play = fake_play,
+    .buffer_release = [](NativeHandle b) { rec.log.push_back("release " + std::to_string(b)); },
+    .close = [] { rec.log.push_back("close"); },
+    .playing = [](NativeHandle) { return false; },
 };
 
 class SoundService : public ::testing::Test {

@@ -153,8 +153,14 @@ bool playing(NativeHandle handle) {
            (status & DSBSTATUS_PLAYING);
 }
 
-const AudioDriver dsound_driver = {open_device,    buffer_create, play,
-                                   buffer_release, close_device,  playing};
+const AudioDriver dsound_driver = {
+    .open = open_device,
+    .buffer_create = buffer_create,
+    .play = play,
+    .buffer_release = buffer_release,
+    .close = close_device,
+    .playing = playing,
+};
 
 } // namespace
 

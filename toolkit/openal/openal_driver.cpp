@@ -152,8 +152,14 @@ bool playing(NativeHandle handle) {
     return state == AL_PLAYING;
 }
 
-const AudioDriver openal_driver = {open_device,    buffer_create, play,
-                                   buffer_release, close_device,  playing};
+const AudioDriver openal_driver = {
+    .open = open_device,
+    .buffer_create = buffer_create,
+    .play = play,
+    .buffer_release = buffer_release,
+    .close = close_device,
+    .playing = playing,
+};
 
 } // namespace
 
