@@ -1,10 +1,13 @@
 #include "synth/fast_phase.h"
+#include "synth/fast_block.h"
 
 #include "synth/fast_clones.h"
+#include "synth/fast_math.h"
 #include "synth/tone.h"
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 
 namespace {
 inline uint32_t exponent_field(float x) {
@@ -94,4 +97,102 @@ void SteadyPhase::advance(float& phase, float* out, int64_t n) const {
         ++j;
     }
     phase = phi;
+}
+
+const FrameIndex FRAME_INDEX;
+
+// Sweeps -----------------------------------------------------------------------------------------
+
+namespace {
+
+// The phase steps of a sweep for frames first .. first + n - 1: the step after frame i uses
+// frame i's frequency.
+// The quotient by the rate becomes a product with its reciprocal (within two ulps of the
+// double); steps whose narrowing to float that could change are redone with the quotient.
+// The frequency's own narrowing to float is exact either way: when the block's frequencies
+// all lie in one binade [2^k, 2^(k+1)), adding and removing 1.5 x 2^(k+29) rounds to that
+// binade's float spacing, ties to even, as the narrowing does, without the conversions.
+constexpr int64_t STEP_TOLERANCE_ULPS = 64;
+
+FAST_BODY void sweep_steps_in_binade_body(float* dphi, double base, int32_t n, double df, double f,
+                                          double inverse, double magic, int32_t& unsure) {
+    const double* index = FRAME_INDEX.value;
+    int32_t flags = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        const double current = ((base + index[j]) * df + f + magic) - magic;
+        const double step = current * inverse * double(TWO_PI_F);
+        dphi[j] = float(step);
+        flags |= int32_t(!fast::narrows_firmly_ulps(step, STEP_TOLERANCE_ULPS));
+    }
+    unsure = flags;
+}
+FAST_VARIANTS(sweep_steps_in_binade,
+              (float* dphi, double base, int32_t n, double df, double f, double inverse,
+               double magic, int32_t& unsure),
+              (dphi, base, n, df, f, inverse, magic, unsure))
+
+FAST_BODY void sweep_steps_general_body(float* dphi, double base, int32_t n, double df, double f,
+                                        double inverse, int32_t& unsure) {
+    int32_t flags = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        const float current = float((base + double(j)) * df + f);
+        const double step = double(current) * inverse * double(TWO_PI_F);
+        dphi[j] = float(step);
+        flags |= int32_t(!fast::narrows_firmly_ulps(step, STEP_TOLERANCE_ULPS));
+    }
+    unsure = flags;
+}
+FAST_VARIANTS(sweep_steps_general,
+              (float* dphi, double base, int32_t n, double df, double f, double inverse,
+               int32_t& unsure),
+              (dphi, base, n, df, f, inverse, unsure))
+} // namespace
+
+void sweep_steps(float* dphi, int64_t first, int32_t n, double df, double f, double rate) {
+    if (n <= 0) return;
+    const double base = double(first);
+    const double inverse = 1.0 / rate;
+    int32_t unsure = 0;
+    // The frequencies run monotonically through the block: its ends bound them all.
+    const double low = base * df + f, high = (base + double(n - 1)) * df + f;
+    int exponent = 0;
+    const double mantissa = std::frexp(low, &exponent); // low = mantissa x 2^exponent
+    const double floor_power = std::ldexp(1.0, exponent - 1);
+    if (mantissa >= 0.5 && low >= floor_power && low < 2.0 * floor_power && high >= floor_power &&
+        high < 2.0 * floor_power && exponent - 1 > -100 && exponent - 1 < 100) {
+        const double magic = 1.5 * std::ldexp(1.0, exponent - 1 + 29);
+        sweep_steps_in_binade(dphi, base, n, df, f, inverse, magic, unsure);
+    } else {
+        sweep_steps_general(dphi, base, n, df, f, inverse, unsure);
+    }
+    if (!unsure) return;
+    for (int32_t j = 0; j < n; ++j) {
+        const float current = float((base + double(j)) * df + f);
+        const double step = double(current) * inverse * double(TWO_PI_F);
+        if (!fast::narrows_firmly_ulps(step, STEP_TOLERANCE_ULPS))
+            dphi[j] = phase_increment(current, rate);
+        else
+            dphi[j] = float(step);
+    }
+}
+
+// The same walk over steps held in the array that receives the phases.
+void walk_sweep_in_place(float& phase, float* steps, int32_t n) {
+    float phi = phase;
+    for (int32_t j = 0; j < n; ++j) {
+        const float dphi = steps[j];
+        steps[j] = phi;
+        phi = phase_step(phi, dphi);
+    }
+    phase = phi;
+}
+
+// Noise: the generator's own algorithm, inlined, on a copy of its state.
+void draw_noise(RandomState& state, int32_t* out, int32_t n) {
+    RandomState local = state; // in registers for the whole block
+    for (int32_t j = 0; j < n; ++j) {
+        const int32_t r = random_bounded(local, NOISE_RANGE_MAX);
+        if (out) out[j] = r;
+    }
+    state = local;
 }

@@ -10,6 +10,9 @@
 // per binade crossed, not per frame.
 #pragma once
 
+#include "synth/tone.h"
+#include "toolkit/random_state.h"
+
 #include <cstdint>
 
 class SteadyPhase {
@@ -29,3 +32,22 @@ class SteadyPhase {
     uint32_t limit_[FIELDS];
     uint32_t reciprocal_[FIELDS];
 };
+
+// The phase steps of a sweep for frames first .. first + n - 1, each from its frame's frequency
+// f + i df, bit for bit the reference's.
+void sweep_steps(float* dphi, int64_t first, int32_t n, double df, double f, double rate);
+// The phase chain of a sweep over n steps; each frame's phase (before its step) is stored in
+// out when Store.
+template <bool Store> void walk_sweep(float& phase, const float* dphi, float* out, int32_t n) {
+    float phi = phase;
+    for (int32_t j = 0; j < n; ++j) {
+        if constexpr (Store) out[j] = phi;
+        phi = phase_step(phi, dphi[j]);
+    }
+    phase = phi;
+}
+// The same walk over steps held in the array that receives the phases.
+void walk_sweep_in_place(float& phase, float* steps, int32_t n);
+
+// The next n draws of the noise generator, into out unless it is null.
+void draw_noise(RandomState& state, int32_t* out, int32_t n);
