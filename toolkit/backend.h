@@ -87,6 +87,17 @@ void toolkit_post_event(int32_t code, EventSource kind, int32_t source, EventDel
 // The native object behind a control, 0 if none (for backend test hooks).
 NativeHandle toolkit_control_native(int32_t control);
 
+// Where a test drives a whole program: while installed, event_wait and sleep_ms call these
+// instead, and they reach the real operations through the two functions below.  Null removes
+// them.
+struct ToolkitSeams {
+    int32_t (*event_wait)();
+    void (*sleep_ms)(int32_t milliseconds);
+};
+void toolkit_install_seams(const ToolkitSeams* seams);
+int32_t toolkit_event_wait_itself();
+void toolkit_sleep_itself(int32_t milliseconds);
+
 // Sound ------------------------------------------------------------------------------------------
 
 // The PCM layout of a sound, checked by the core before any driver sees it.

@@ -288,7 +288,26 @@ int32_t control_set_disabled(int32_t control, int32_t disabled) {
 
 // Events ----------------------------------------------------------------------------------------
 
+namespace {
+const ToolkitSeams* seams = nullptr;
+} // namespace
+
+void toolkit_install_seams(const ToolkitSeams* s) {
+    seams = s;
+}
+
 int32_t event_wait() {
+    return seams && seams->event_wait ? seams->event_wait() : toolkit_event_wait_itself();
+}
+
+void sleep_ms(int32_t milliseconds) {
+    if (seams && seams->sleep_ms)
+        seams->sleep_ms(milliseconds);
+    else
+        toolkit_sleep_itself(milliseconds);
+}
+
+int32_t toolkit_event_wait_itself() {
     move_focus();
     if (queue.empty() && backend) {
         dispatching = true;
@@ -320,7 +339,7 @@ int32_t event_source_control() {
 
 // Time and the end ------------------------------------------------------------------------------
 
-void sleep_ms(int32_t milliseconds) {
+void toolkit_sleep_itself(int32_t milliseconds) {
     if (milliseconds <= 0) return;
     if (backend) {
         backend->sleep_ms(milliseconds);

@@ -1,8 +1,8 @@
 // The shell on the real window toolkit (Qt's offscreen platform), driven as a user drives it:
-// each step of a script runs when the shell next waits for an event (event_wait is wrapped at
-// link time), clicks are posted to the buttons, and what reaches the sound device is recorded
-// by a driver of the test's own.  sleep_ms is wrapped too, so that the splash window can be
-// looked at in the middle of its pause.
+// each step of a script runs when the shell next waits for an event (the toolkit's seams stand
+// in for event_wait), clicks are posted to the buttons, and what reaches the sound device is
+// recorded by a driver of the test's own.  sleep_ms goes through a seam too, so that the
+// splash window can be looked at in the middle of its pause.
 #include "shell/shell.h"
 #include "synth/sound_format.h"
 #include "synth/tone.h"
@@ -22,10 +22,6 @@
 #include <vector>
 
 using S = ShellState;
-
-// The linker's names for the real functions (event_wait() and sleep_ms(int32_t), mangled).
-extern "C" int32_t __real__Z10event_waitv();
-extern "C" void __real__Z8sleep_msi(int32_t milliseconds);
 
 namespace {
 
@@ -87,7 +83,9 @@ int32_t sound_init() {
     return sound_service_start(&recorder);
 }
 
-extern "C" int32_t __wrap__Z10event_waitv() {
+namespace {
+
+int32_t scripted_wait() {
     int32_t awaited = 0;
     while (awaited == 0 && w.next_step < w.script.size())
         awaited = w.script[w.next_step++]();
@@ -95,17 +93,17 @@ extern "C" int32_t __wrap__Z10event_waitv() {
         probe_post_close_request(window_native_handle(shell_state.main_window));
         awaited = EVENT_CLOSE_WINDOW;
     }
-    for (int32_t code; (code = __real__Z10event_waitv()) != awaited;)
+    for (int32_t code; (code = toolkit_event_wait_itself()) != awaited;)
         w.stray_close_requests += code == EVENT_CLOSE_WINDOW;
     return awaited;
 }
 
-extern "C" void __wrap__Z8sleep_msi(int32_t milliseconds) {
+void observed_sleep(int32_t milliseconds) {
     if (w.during_sleep) w.during_sleep();
-    __real__Z8sleep_msi(milliseconds);
+    toolkit_sleep_itself(milliseconds);
 }
 
-namespace {
+const ToolkitSeams script_seams = {.event_wait = scripted_wait, .sleep_ms = observed_sleep};
 
 NativeHandle native(int32_t S::*control) {
     return toolkit_control_native(shell_state.*control);
@@ -159,6 +157,7 @@ class Shell : public ::testing::Test {
     void SetUp() override {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         w = World{};
+        toolkit_install_seams(&script_seams);
     }
 };
 
