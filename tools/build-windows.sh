@@ -8,25 +8,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-packages=(
-    cmake make dpkg-dev file libgtest-dev libcli11-dev
-    g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64 libz-mingw-w64-dev
-    wine wine64 wine32:i386
-)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} != 0 ]; then
-    echo "installing: ${missing[*]}"
-    sudo=""
-    [ "$(id -u)" = 0 ] || sudo=sudo
-    export DEBIAN_FRONTEND=noninteractive
-    # wine32 (32-bit Wine, for the 32-bit programs) is an i386 package.
-    dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+bash tools/install-deps.sh windows
 
 for arch in i686 x86_64; do
     case $arch in

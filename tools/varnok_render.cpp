@@ -533,7 +533,7 @@ int main(int argc, char** argv) {
     platform::prepare();
     Options o;
     CLI::App app{"Renders one tone into a RIFF/WAVE file, byte for byte as the program makes it."};
-    app.set_version_flag("--version", "varnok-render 1.3");
+    app.set_version_flag("--version", "varnok-render " VARNOK_VERSION);
     app.add_option("--rate", o.rate, "sample rate in Hz (snapped to 5512, 11025, 22050, 44100)")
         ->type_name("INT");
     app.add_option("--bits", o.bits, "8 or 16 bits per sample")->type_name("INT:{8,16}");

@@ -1,10 +1,10 @@
-// Release 1.3: all 35 frequencies, "315" by default, opens the free-products page.
+// The current release: all 35 frequencies, "315" by default, opens the free-products page.
 #include "variants/frequency_entries.h"
 #include "variants/variant_profile.h"
 
 namespace {
 constexpr VariantProfile VARNOK_PROFILE = {
-    "VARNOK", "1.3", FULL_FREQUENCY_ENTRIES, FULL_FREQUENCY_ENTRY_COUNT, 16, true,
+    "VARNOK", VARNOK_VERSION, FULL_FREQUENCY_ENTRIES, FULL_FREQUENCY_ENTRY_COUNT, 16, true,
 };
 static_assert(VARNOK_PROFILE.frequency_entries[16].hz == 315);
 } // namespace

@@ -1,4 +1,4 @@
-// Release 1.2: the frequency list starts at "25" (30 entries), "1000" by default, and the
+// The earlier release: the frequency list starts at "25" (30 entries), "1000" by default, and the
 // program neither opens a web page nor starts any program.
 #include "variants/frequency_entries.h"
 #include "variants/variant_profile.h"
@@ -7,7 +7,7 @@ namespace {
 constexpr int32_t ZEMBRA_FIRST_ENTRY = 5; // "25"
 constexpr VariantProfile ZEMBRA_PROFILE = {
     "ZEMBRA",
-    "1.2",
+    ZEMBRA_VERSION,
     FULL_FREQUENCY_ENTRIES + ZEMBRA_FIRST_ENTRY,
     FULL_FREQUENCY_ENTRY_COUNT - ZEMBRA_FIRST_ENTRY,
     16,
