@@ -15,6 +15,7 @@
 #include "synth/fast_block.h"
 #include "synth/fast_clones.h"
 #include "synth/fast_math.h"
+#include "synth/styles.h"
 #include "synth/tone.h"
 
 #include <algorithm>
@@ -35,7 +36,7 @@ constexpr double INV_HALF_PI32 = 1.0 / double(HALF_PI_F);
 int16_t sine_sample(float phi, double scale) {
     const double y = scale * fast::sin(double(phi));
     if (fast::rounds_firmly(y, SAMPLE_TOLERANCE)) return fast::q16(y);
-    return q16(scale * exact::sin(double(phi))); // (-p) x is -(p x) exactly
+    return style::sine(scale, double(phi)); // (-p) x is -(p x) exactly
 }
 
 // Sine in single precision first.  With the scale's rounding and the product's, a float
@@ -93,7 +94,7 @@ FAST_BODY void saw_block_body(const float* phase, int16_t* out, int32_t n, doubl
     for (int32_t j = 0; j < n; ++j) {
         const double phi = phase[j];
         if (!fast::rounds_firmly(p * (phi - PI32) * INV_PI32, SAMPLE_TOLERANCE))
-            out[j] = q16(p * (phi - PI32) / PI32);
+            out[j] = style::saw(p, phi);
     }
 }
 FAST_VARIANTS(saw_block, (const float* phase, int16_t* out, int32_t n, double p),
@@ -122,10 +123,9 @@ FAST_BODY void triangle_block_body(const float* phase, int16_t* out, int32_t n, 
     if (!unsure) return;
     for (int32_t j = 0; j < n; ++j) {
         const double phi = phase[j];
-        const double sg = sign(PI32 - phi);
         if (!fast::rounds_firmly(p * (1.0 - std::fabs(phi - PI32) * INV_HALF_PI32),
                                  SAMPLE_TOLERANCE))
-            out[j] = q16(p * (1.0 + sg * (phi - PI32) / double(HALF_PI_F)));
+            out[j] = style::triangle(p, phi);
     }
 }
 FAST_VARIANTS(triangle_block, (const float* phase, int16_t* out, int32_t n, double p),
@@ -157,10 +157,7 @@ FAST_BODY void abs_sine_block_body(const float* phase, int16_t* out, int32_t n, 
         const double phi = phase[j];
         bool ok;
         abs_sine_approx(phi, level, p, ok);
-        if (ok) continue;
-        const float c = float(exact::cos((phi - PI32) / PI32));
-        const float power = float(exact::pow(double(c), PI32));
-        out[j] = q16(double(power) * level * p);
+        if (!ok) out[j] = style::absolute_sine(p, phi, level);
     }
 }
 FAST_VARIANTS(abs_sine_block, (const float* phase, int16_t* out, int32_t n, double p, double level),
@@ -181,14 +178,14 @@ FAST_BODY void pink_block_body(const float* phase, int16_t* out, int32_t n, doub
         const double y = pink_product(phi) * p;
         const int16_t s0 = fast::q16(y);
         unsure |= int32_t(!fast::rounds_firmly(y, SAMPLE_TOLERANCE));
+        // style::pink_fold in vector form.
         out[j] = low16(fast::q32(std::fabs(p * std::sqrt(double(s0) * log10_peak))));
     }
     if (!unsure) return;
     for (int32_t j = 0; j < n; ++j) {
         const double phi = phase[j];
-        if (fast::rounds_firmly(pink_product(phi) * p, SAMPLE_TOLERANCE)) continue;
-        const int16_t s0 = q16((exact::sin(phi) * exact::sin(2.0 * phi)) * p);
-        out[j] = low16(q32(std::fabs(p * std::sqrt(double(s0) * log10_peak))));
+        if (!fast::rounds_firmly(pink_product(phi) * p, SAMPLE_TOLERANCE))
+            out[j] = style::pink_synth(p, phi, log10_peak);
     }
 }
 FAST_VARIANTS(pink_block,
@@ -197,7 +194,7 @@ FAST_VARIANTS(pink_block,
 
 FAST_BODY void abs_square_roots_body(const float* phase, float* root, int32_t n) {
     for (int32_t j = 0; j < n; ++j)
-        root[j] = float(std::sqrt(double(phase[j])));
+        root[j] = style::absolute_square_root(double(phase[j]));
 }
 FAST_VARIANTS(abs_square_roots, (const float* phase, float* root, int32_t n), (phase, root, n))
 
@@ -215,8 +212,8 @@ FAST_BODY void abs_square_block_body(const float* phase, const float* angle, int
     for (int32_t j = 0; j < n; ++j) {
         const double phi = phase[j];
         const double y = -std::sqrt((fast::sin(double(angle[j])) * fast::cos(phi)) * p);
-        if (fast::rounds_firmly(y, SAMPLE_TOLERANCE)) continue;
-        out[j] = q16(-std::sqrt((exact::sin(double(angle[j])) * exact::cos(phi)) * p));
+        if (!fast::rounds_firmly(y, SAMPLE_TOLERANCE))
+            out[j] = style::absolute_square_at(p, phi, angle[j]);
     }
 }
 FAST_VARIANTS(abs_square_block,
@@ -235,7 +232,7 @@ FAST_BODY void arc_cosines_body(const float* root, float* angle, int32_t n) {
     if (!unsure) return;
     for (int32_t j = 0; j < n; ++j)
         if (!fast::narrows_firmly(fast::acos(double(root[j])), REAL_TOLERANCE))
-            angle[j] = float(exact::acos(double(root[j])));
+            angle[j] = style::absolute_square_angle(root[j]);
 }
 FAST_VARIANTS(arc_cosines, (const float* root, float* angle, int32_t n), (root, angle, n))
 
@@ -267,7 +264,7 @@ void abs_square(const float* phase, int16_t* out, int32_t n, double p) {
 
 FAST_BODY void noise_block_body(const int32_t* r, int16_t* out, int32_t n, double p) {
     for (int32_t j = 0; j < n; ++j)
-        out[j] = fast::q16(p * ((double(r[j]) + 1.0) / 1073741824.0 - 1.0));
+        out[j] = fast::q16(style::white_noise_value(p, r[j]));
 }
 FAST_VARIANTS(noise_block, (const int32_t* r, int16_t* out, int32_t n, double p), (r, out, n, p))
 

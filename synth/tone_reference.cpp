@@ -1,13 +1,9 @@
-// The per-frame definition of every sample.  Each 32-bit quantity is stored as a float after
-// every assignment; the arithmetic between stores is double precision, and the sines, cosines,
-// arc cosine, power and logarithm are the correctly rounded ones of exact_math.h (never the
-// platform's C library, whose last bits differ from one runtime to the next).
+// The per-frame loop: every frame's sample from the waveforms of styles.h, faded and written
+// out, then the phase stepped.  The definition of the bytes the fast path must match.
 #include "synth/conversions.h"
-#include "synth/exact_math.h"
+#include "synth/styles.h"
 #include "synth/tone.h"
 #include "toolkit/random_state.h"
-
-#include <cmath>
 
 namespace {
 int16_t style_sample(const ToneSetup& t, float phase, RandomState& noise) {
@@ -15,33 +11,23 @@ int16_t style_sample(const ToneSetup& t, float phase, RandomState& noise) {
     const double phi = phase;
     switch (t.style) {
     case STYLE_SINE:
-        return q16(p * exact::sin(phi));
+        return style::sine(p, phi);
     case STYLE_SAW:
-        return q16(p * (phi - double(PI_F)) / double(PI_F));
-    case STYLE_ABSOLUTE_SINE: {
-        const float c = float(exact::cos((phi - double(PI_F)) / double(PI_F)));
-        const float power = float(exact::pow(double(c), double(PI_F)));
-        return q16(double(power) * t.abs_sine_level * p);
-    }
+        return style::saw(p, phi);
+    case STYLE_ABSOLUTE_SINE:
+        return style::absolute_sine(p, phi, t.abs_sine_level);
     case STYLE_SQUARE_WAVE:
-        return q16(p * sign(double(PI_F) - phi));
+        return style::square_wave(p, phi);
     case STYLE_TRIANGLE:
-        return q16(p * (1.0 + sign(double(PI_F) - phi) * (phi - double(PI_F)) / double(HALF_PI_F)));
-    case STYLE_PINK_SYNTH: {
-        const int16_t s0 = q16((exact::sin(phi) * exact::sin(2.0 * phi)) * p);
-        return low16(q32(std::fabs(p * std::sqrt(double(s0) * double(t.pink_log10_peak)))));
-    }
-    case STYLE_ABSOLUTE_SQUARE: {
-        const float root = float(std::sqrt(phi));
-        const float angle = float(exact::acos(double(root)));
-        return q16(-std::sqrt((exact::sin(double(angle)) * exact::cos(phi)) * p));
-    }
-    case STYLE_WHITE_NOISE: {
-        const int32_t r = random_bounded(noise, NOISE_RANGE_MAX);
-        return q16(p * ((double(r) + 1.0) / 1073741824.0 - 1.0));
-    }
+        return style::triangle(p, phi);
+    case STYLE_PINK_SYNTH:
+        return style::pink_synth(p, phi, double(t.pink_log10_peak));
+    case STYLE_ABSOLUTE_SQUARE:
+        return style::absolute_square(p, phi);
+    case STYLE_WHITE_NOISE:
+        return q16(style::white_noise_value(p, random_bounded(noise, NOISE_RANGE_MAX)));
     case STYLE_INVERSE_SINE:
-        return q16(-(p * exact::sin(phi)));
+        return style::inverse_sine(p, phi);
     default:
         return 0;
     }
