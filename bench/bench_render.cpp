@@ -26,7 +26,7 @@ void fill(benchmark::State& state, int32_t style, Variant variant, bool referenc
     const float sweep = variant == SWEEP ? 4000.0f : 0.0f;
     const int32_t fade_in = variant == FADE_IN || variant == BOTH_FADES;
     const int32_t fade_out = variant == FADE_OUT || variant == BOTH_FADES;
-    uint8_t* image = tone_setup(&setup, 315, 512, 100, sweep, style, fade_in, fade_out);
+    uint8_t* image = prepare_tone(&setup, 315, 512, 100, sweep, style, fade_in, fade_out);
     if (!image) {
         state.SkipWithError("no image");
         return;

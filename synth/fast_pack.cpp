@@ -46,9 +46,9 @@ FAST_BODY int32_t both_fades_pass_body(int16_t* s, int32_t n, double base, doubl
 FAST_VARIANTS(both_fades_pass, (int16_t * s, int32_t n, double base, double inverse),
               (s, n, base, inverse))
 
-FAST_BODY void pack_block_body(const int16_t* s, int32_t n, int32_t width, int32_t channels,
-                               uint8_t* out) {
-    if (width == 1) {
+FAST_BODY void pack_block_body(const int16_t* s, int32_t n, int32_t bytes_per_sample,
+                               int32_t channels, uint8_t* out) {
+    if (bytes_per_sample == 1) {
         if (channels == 1) {
             for (int32_t j = 0; j < n; ++j)
                 out[j] = uint8_t(s[j] + 128);
@@ -80,8 +80,9 @@ FAST_BODY void pack_block_body(const int16_t* s, int32_t n, int32_t width, int32
     }
 }
 FAST_VARIANTS(pack_block,
-              (const int16_t* s, int32_t n, int32_t width, int32_t channels, uint8_t* out),
-              (s, n, width, channels, out))
+              (const int16_t* s, int32_t n, int32_t bytes_per_sample, int32_t channels,
+               uint8_t* out),
+              (s, n, bytes_per_sample, channels, out))
 } // namespace
 
 void envelope_block(int16_t* s, int32_t n, int64_t first, int64_t frames, int32_t mode) {
@@ -101,8 +102,9 @@ void envelope_block(int16_t* s, int32_t n, int64_t first, int64_t frames, int32_
     }
 }
 
-void write_block(const int16_t* s, int32_t n, int32_t width, int32_t channels, uint8_t* out) {
-    pack_block(s, n, width, channels, out);
+void write_block(const int16_t* s, int32_t n, int32_t bytes_per_sample, int32_t channels,
+                 uint8_t* out) {
+    pack_block(s, n, bytes_per_sample, channels, out);
 }
 
 // Copies a finished block into the image with streaming stores where the machine has them:

@@ -32,13 +32,14 @@ float fit_cycles(float frequency, float duration) {
 namespace {
 // Works the tone out from the header of its image (its format fields set), whose
 // block is block_size bytes, and writes the data size into the header.
-void plan_tone(ToneSetup& t, uint8_t* image, size_t block_size, float frequency, float duration,
-               int32_t amplitude, float sweep, int32_t style, int32_t fade_in, int32_t fade_out) {
+void work_out_tone(ToneSetup& t, uint8_t* image, size_t block_size, float frequency, float duration,
+                   int32_t amplitude, float sweep, int32_t style, int32_t fade_in,
+                   int32_t fade_out) {
     t.style = style;
     t.channels = le_i16(image + WAV_CHANNELS_OFFSET);
     t.rate = int32_t(le_u32(image + WAV_RATE_OFFSET));
-    t.width = le_i16(image + WAV_BITS_OFFSET) / 8;
-    t.block_align = t.channels * t.width;
+    t.bytes_per_sample = le_i16(image + WAV_BITS_OFFSET) / 8;
+    t.block_align = t.channels * t.bytes_per_sample;
     t.sweep = sweep != 0.0f;
 
     frequency = clamp_frequency(frequency, t.rate);
@@ -58,7 +59,7 @@ void plan_tone(ToneSetup& t, uint8_t* image, size_t block_size, float frequency,
     // more than the block holds after the header, and always whole frames.  Whole-second
     // durations are untouched by either rule.
     const int64_t area = int64_t(block_size) - int64_t(WAV_HEADER_SIZE);
-    const double product = double(duration) * t.rate * t.width * t.channels;
+    const double product = double(duration) * t.rate * t.bytes_per_sample * t.channels;
     int64_t data = std::isfinite(product) ? int64_t(std::nearbyint(product)) : area;
     if (data & 1) ++data;
     data = std::clamp<int64_t>(data, 0, area);
@@ -69,7 +70,7 @@ void plan_tone(ToneSetup& t, uint8_t* image, size_t block_size, float frequency,
     t.phase = 0.0f;
     t.frames = t.data_size / t.block_align;
     if (t.sweep) t.df = float(double(t.span) / double(t.frames));
-    const double full_scale = std::ldexp(1.0, 8 * t.width) / 2.0 - 1.0;
+    const double full_scale = std::ldexp(1.0, 8 * t.bytes_per_sample) / 2.0 - 1.0;
     t.peak = float(full_scale * amplitude / 100.0);
 
     switch (style) {
@@ -100,29 +101,28 @@ void plan_tone(ToneSetup& t, uint8_t* image, size_t block_size, float frequency,
 }
 } // namespace
 
-uint8_t* tone_setup(ToneSetup* setup, float frequency, float duration, int32_t amplitude,
-                    float sweep, int32_t style, int32_t fade_in, int32_t fade_out) {
+uint8_t* prepare_tone(ToneSetup* setup, float frequency, float duration, int32_t amplitude,
+                      float sweep, int32_t style, int32_t fade_in, int32_t fade_out) {
     *setup = ToneSetup{};
-    // NaN counts as too short, like any duration below the minimum.
-    if (!(duration >= MIN_DURATION_SECONDS)) duration = MIN_DURATION_SECONDS;
+    duration = image_duration(duration);
     prepare_wav_image(duration);
     uint8_t* image = prepare_wav_image(float(IMAGE_QUERY_ADDRESS));
     if (!image) return nullptr;
-    plan_tone(*setup, image, wav_image_size(), frequency, duration, amplitude, sweep, style,
-              fade_in, fade_out);
+    work_out_tone(*setup, image, wav_image_size(), frequency, duration, amplitude, sweep, style,
+                  fade_in, fade_out);
     return image;
 }
 
-bool tone_plan(ToneSetup* setup, uint8_t* header, size_t* image_size, float frequency,
-               float duration, int32_t amplitude, float sweep, int32_t style, int32_t fade_in,
-               int32_t fade_out) {
+bool describe_tone(ToneSetup* setup, uint8_t* header, size_t* image_size, float frequency,
+                   float duration, int32_t amplitude, float sweep, int32_t style, int32_t fade_in,
+                   int32_t fade_out) {
     *setup = ToneSetup{};
-    if (!(duration >= MIN_DURATION_SECONDS)) duration = MIN_DURATION_SECONDS;
-    if (!plan_wav_image(duration, image_size)) return false;
+    duration = image_duration(duration);
+    if (!measure_wav_image(duration, image_size)) return false;
     std::memcpy(header, wav_header_template(), WAV_HEADER_SIZE);
     le_write_u32(header + WAV_DATA_SIZE_OFFSET, 0);
-    plan_tone(*setup, header, *image_size, frequency, duration, amplitude, sweep, style, fade_in,
-              fade_out);
+    work_out_tone(*setup, header, *image_size, frequency, duration, amplitude, sweep, style,
+                  fade_in, fade_out);
     return true;
 }
 
@@ -130,7 +130,7 @@ FillResult fill_tone(float frequency, float duration, int32_t amplitude, float s
                      int32_t fade_in, int32_t fade_out) {
     ToneSetup setup;
     uint8_t* image =
-        tone_setup(&setup, frequency, duration, amplitude, sweep, style, fade_in, fade_out);
+        prepare_tone(&setup, frequency, duration, amplitude, sweep, style, fade_in, fade_out);
     if (!image) return FillResult::no_image;
     if (style < 0 || style >= TONE_STYLE_COUNT) return FillResult::no_style;
     write_frames(setup, image + WAV_HEADER_SIZE);

@@ -47,7 +47,7 @@ struct ToneSetup {
     int32_t style;
     int32_t rate;
     int32_t channels;
-    int32_t width;       // bytes per sample
+    int32_t bytes_per_sample;
     int32_t block_align; // bytes per frame
     int64_t data_size;   // as written at offset 40
     int64_t frames;      // data_size / block_align
@@ -79,14 +79,14 @@ int32_t render_tone(int32_t sound_id, float frequency, float duration, int32_t a
 // The pieces of fill_tone, for tests and benchmarks.  tone_setup prepares the image and
 // returns it (nullptr when none could be allocated), having filled *setup and written the
 // data size.
-uint8_t* tone_setup(ToneSetup* setup, float frequency, float duration, int32_t amplitude,
-                    float sweep, int32_t style, int32_t fade_in, int32_t fade_out);
-// The same work for a tone that is written out as it is made rather than held: fills *setup
+uint8_t* prepare_tone(ToneSetup* setup, float frequency, float duration, int32_t amplitude,
+                      float sweep, int32_t style, int32_t fade_in, int32_t fade_out);
+// The same work for a tone that is written out as it is made rather than held: works out *setup
 // and the 44-byte header (data size included) for an image of *image_size bytes in the current
 // sound format, without making the image; false when no such image can be described.
-bool tone_plan(ToneSetup* setup, uint8_t* header, size_t* image_size, float frequency,
-               float duration, int32_t amplitude, float sweep, int32_t style, int32_t fade_in,
-               int32_t fade_out);
+bool describe_tone(ToneSetup* setup, uint8_t* header, size_t* image_size, float frequency,
+                   float duration, int32_t amplitude, float sweep, int32_t style, int32_t fade_in,
+                   int32_t fade_out);
 // The straightforward loop, one frame after the other: the definition of every sample.
 void write_frames_reference(const ToneSetup& setup, uint8_t* data);
 // The same bytes, as fast as the machine allows.

@@ -41,7 +41,7 @@ void write_frames_reference(const ToneSetup& t, uint8_t* data) {
     uint8_t* out = data;
     for (int64_t i = 0; i < t.frames; ++i) {
         const int16_t s = apply_envelope(style_sample(t, phase, noise), t.envelope, i, t.frames);
-        if (t.width == 1) {
+        if (t.bytes_per_sample == 1) {
             const uint8_t byte = uint8_t(s + 128);
             for (int32_t k = 0; k < t.channels; ++k)
                 *out++ = byte;

@@ -18,16 +18,15 @@ size_t image_size = 0;
 constexpr double MAX_BLOCK_BYTES = 4294967295.0;
 } // namespace
 
-bool plan_wav_image(float duration, size_t* block_size) {
-    float d = duration;
-    if (!(d >= MIN_DURATION_SECONDS)) d = MIN_DURATION_SECONDS;
+bool measure_wav_image(float duration, size_t* block_size) {
+    const float d = image_duration(duration);
 
     const int32_t rate = set_sound_format(FORMAT_QUERY_RATE, 0, 0);
-    const int32_t width = set_sound_format(FORMAT_QUERY_BYTES, 0, 0);
+    const int32_t bytes_per_sample = set_sound_format(FORMAT_QUERY_BYTES, 0, 0);
     const int32_t channels = set_sound_format(FORMAT_QUERY_CHANNELS, 0, 0);
-    const uint32_t byte_rate = uint32_t(rate * width * channels);
-    const uint16_t block_align = uint16_t(width * channels);
-    const uint16_t bits = uint16_t(width * 8);
+    const uint32_t byte_rate = uint32_t(rate * bytes_per_sample * channels);
+    const uint16_t block_align = uint16_t(bytes_per_sample * channels);
+    const uint16_t bits = uint16_t(bytes_per_sample * 8);
 
     // Frames in double precision, rounded ties-to-even.  A block too large for the header
     // (or an infinite duration) is treated like a failed allocation.
@@ -55,17 +54,17 @@ uint8_t* prepare_wav_image(float duration_or_query) {
         return std::nearbyint(double(duration_or_query)) == IMAGE_QUERY_ADDRESS ? image : nullptr;
     }
     size_t size = 0;
-    const bool fits = plan_wav_image(duration_or_query, &size);
+    const bool fits = measure_wav_image(duration_or_query, &size);
     memory_free(image);
     image = nullptr;
     image_size = 0;
     if (!fits) return nullptr;
-    const int32_t width = set_sound_format(FORMAT_QUERY_BYTES, 0, 0);
+    const int32_t bytes_per_sample = set_sound_format(FORMAT_QUERY_BYTES, 0, 0);
     image = static_cast<uint8_t*>(memory_alloc(size));
     if (!image) return nullptr;
     image_size = size;
     // The block comes zeroed, which is already 16-bit silence.
-    if (width == 1) std::memset(image, 128, size);
+    if (bytes_per_sample == 1) std::memset(image, 128, size);
     std::memcpy(image, header_template, WAV_HEADER_SIZE);
     return image;
 }

@@ -8,6 +8,10 @@
 #include "toolkit/le_bytes.h"
 
 constexpr float MIN_DURATION_SECONDS = 0.1f;
+// The duration an image is made for: at least the shortest (NaN counts as too short).
+inline float image_duration(float duration) {
+    return duration >= MIN_DURATION_SECONDS ? duration : MIN_DURATION_SECONDS;
+}
 constexpr int32_t IMAGE_QUERY_ADDRESS = -1;
 constexpr size_t WAV_HEADER_SIZE = 44;
 
@@ -26,7 +30,7 @@ uint8_t* prepare_wav_image(float duration_or_query);
 // What prepare_wav_image(duration) would make, without making it: the header, written to the
 // template as prepare_wav_image does, and the size of the block; false when no block of that
 // size can be described (a duration that is negative or NaN counts as the minimum).
-bool plan_wav_image(float duration, size_t* block_size);
+bool measure_wav_image(float duration, size_t* block_size);
 
 // The size in bytes of the current image's block (header, data and pad byte), 0 if none.
 size_t wav_image_size();

@@ -44,8 +44,8 @@ void expect_same(const Case& c, uint64_t seed = 7) {
     ToneSetup setup;
     uint8_t header[44];
     size_t image_size = 0;
-    ASSERT_TRUE(tone_plan(&setup, header, &image_size, c.frequency, c.duration, c.amplitude,
-                          c.sweep, c.style, in, out));
+    ASSERT_TRUE(describe_tone(&setup, header, &image_size, c.frequency, c.duration, c.amplitude,
+                              c.sweep, c.style, in, out));
     const size_t size = le_u32(header + 40);
     EXPECT_EQ(le_u32(header + 4) + 8, image_size);
     EXPECT_EQ(size % size_t(c.bytes * c.channels), 0u);

@@ -98,7 +98,7 @@ TEST(Tone, UnknownStyleRendersNothing) {
 TEST(Tone, WhiteNoiseIsTheGeneratorsDrawsFromItsSeed) {
     set_sound_format(44100, 2, 1);
     ToneSetup setup;
-    ASSERT_NE(tone_setup(&setup, 440, 1, 100, 0, STYLE_WHITE_NOISE, 0, 0), nullptr);
+    ASSERT_NE(prepare_tone(&setup, 440, 1, 100, 0, STYLE_WHITE_NOISE, 0, 0), nullptr);
     std::vector<int16_t> samples(size_t(setup.frames));
     random_seed(99);
     write_frames(setup, reinterpret_cast<uint8_t*>(samples.data()));

@@ -133,7 +133,7 @@ double boundary_distance(const DoubleDouble& v, double rounded) {
     return distance / std::min(up, down);
 }
 
-// The peaks tone_setup makes: full scale at 8 and 16 bits times every amplitude.
+// The peaks prepare_tone makes: full scale at 8 and 16 bits times every amplitude.
 std::vector<float> peaks() {
     std::vector<float> out;
     for (double full_scale : {127.0, 32767.0})

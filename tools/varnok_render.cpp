@@ -170,7 +170,7 @@ bool write_content(OutputFile* out, const Content& c) {
     };
     if (!stream_frames(*c.tone, put, out)) return false;
     const size_t rest = c.size - WAV_HEADER_SIZE - size_t(c.tone->data_size);
-    const std::vector<uint8_t> silence(rest, c.tone->width == 1 ? 128 : 0);
+    const std::vector<uint8_t> silence(rest, c.tone->bytes_per_sample == 1 ? 128 : 0);
     return output_write(out, silence.data(), rest);
 }
 
@@ -239,8 +239,8 @@ int main(int argc, char** argv) {
         ToneSetup tone;
         uint8_t header[WAV_HEADER_SIZE];
         Content content;
-        if (!tone_plan(&tone, header, &content.size, frequency, duration, amplitude, sweep, style,
-                       o.fade_in, o.fade_out))
+        if (!describe_tone(&tone, header, &content.size, frequency, duration, amplitude, sweep,
+                           style, o.fade_in, o.fade_out))
             fail(1, "the tone is too long for a WAV file");
         content.tone = &tone;
         content.header = header;
