@@ -139,8 +139,9 @@ inline double abs_sine_approx(double phi, double level, double p, bool& ok) {
     const double ca = fast::cos_unit((phi - PI32) * INV_PI32);
     const float c = float(ca);
     const double pw = fast::pow_3(double(c), PI32);
-    ok = fast::narrows_firmly(ca, REAL_TOLERANCE) & fast::narrows_firmly(pw, REAL_TOLERANCE) &
-         (c >= 0.5f) & (std::fabs(phi - PI32) <= PI32);
+    ok = (int(fast::narrows_firmly(ca, REAL_TOLERANCE)) &
+          int(fast::narrows_firmly(pw, REAL_TOLERANCE)) & int(c >= 0.5f) &
+          int(std::fabs(phi - PI32) <= PI32)) != 0;
     return double(float(pw)) * level * p;
 }
 

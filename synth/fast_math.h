@@ -6,12 +6,16 @@
 // boundary.
 #pragma once
 
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 
 namespace fast {
+
+// fast::bit_cast, which the web build's standard library does not have yet.
+template <class To, class From> constexpr To bit_cast(const From& from) noexcept {
+    return __builtin_bit_cast(To, from);
+}
 
 // Adding and removing 1.5 * 2^52 rounds any |x| < 2^51 to a whole number, ties to even, in
 // the default rounding mode; larger values come back roughly unchanged.
@@ -50,7 +54,7 @@ inline bool narrows_firmly(double x, double tol) {
 // pattern.  No conversions: cheap in vector form.
 inline bool narrows_firmly_ulps(double x, int64_t ulps) {
     constexpr uint64_t LOW = (uint64_t(1) << 29) - 1;
-    const int64_t offset = int64_t(std::bit_cast<uint64_t>(x) & LOW) - (int64_t(1) << 28);
+    const int64_t offset = int64_t(fast::bit_cast<uint64_t>(x) & LOW) - (int64_t(1) << 28);
     return (offset > ulps) | (offset < -ulps);
 }
 
@@ -112,7 +116,7 @@ inline double acos(double x) {
 inline double reduce_quadrant(double x, int64_t& quadrant) {
     const double shifted = x * TWO_OVER_PI + ROUND_MAGIC;
     const double k = shifted - ROUND_MAGIC;
-    quadrant = std::bit_cast<int64_t>(shifted) & 3;
+    quadrant = fast::bit_cast<int64_t>(shifted) & 3;
     return (x - k * PIO2_HI) - k * PIO2_LO;
 }
 
@@ -133,7 +137,7 @@ inline double sin(double x) {
     const double k = shifted - ROUND_MAGIC;
     const double r = (x - k * (2.0 * PIO2_HI)) - k * (2.0 * PIO2_LO);
     const double v = r - (r * (r * r)) * polynomial(r * r, C);
-    return (std::bit_cast<int64_t>(shifted) & 1) ? -v : v;
+    return (fast::bit_cast<int64_t>(shifted) & 1) ? -v : v;
 }
 
 // Single precision, eight to a vector where doubles go four: round_even for |x| < 2^22, and
@@ -156,8 +160,8 @@ inline float sin_f(float x) {
                            1.0f / 362880.0f, -1.0f / 39916800.0f, 1.0f / 6227020800.0f};
     const float p = polynomial(z, C);
     const float v = r + (r * z) * p;
-    const uint32_t sign = (std::bit_cast<uint32_t>(shifted) & 1u) << 31;
-    return std::bit_cast<float>(std::bit_cast<uint32_t>(v) ^ sign);
+    const uint32_t sign = (fast::bit_cast<uint32_t>(shifted) & 1u) << 31;
+    return fast::bit_cast<float>(fast::bit_cast<uint32_t>(v) ^ sign);
 }
 
 // sin x and cos x for |x| below about 1e5, from one reduction.

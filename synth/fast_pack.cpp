@@ -11,7 +11,7 @@
 #include <immintrin.h>
 #endif
 
-static_assert(std::endian::native == std::endian::little, "the image is written little-endian");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the image is written little-endian");
 
 namespace {
 // The fade gain t = i / frames comes from a product with 1 / frames (within two ulps); frames whose

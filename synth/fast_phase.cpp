@@ -11,10 +11,10 @@
 
 namespace {
 inline uint32_t exponent_field(float x) {
-    return std::bit_cast<uint32_t>(x) >> 23;
+    return fast::bit_cast<uint32_t>(x) >> 23;
 }
 inline float from_fields(uint32_t exponent, uint32_t mantissa) {
-    return std::bit_cast<float>((exponent << 23) | mantissa);
+    return fast::bit_cast<float>((exponent << 23) | mantissa);
 }
 constexpr uint32_t MANTISSA = 0x7FFFFF;
 
@@ -47,13 +47,13 @@ SteadyPhase::SteadyPhase(float dphi) : dphi_(dphi) {
             exponent_field(after_even) != uint32_t(e) || exponent_field(after_odd) != uint32_t(e))
             continue;
         const uint32_t step_even =
-            std::bit_cast<uint32_t>(after_even) - std::bit_cast<uint32_t>(even);
-        const uint32_t step_odd = std::bit_cast<uint32_t>(after_odd) - std::bit_cast<uint32_t>(odd);
+            fast::bit_cast<uint32_t>(after_even) - fast::bit_cast<uint32_t>(even);
+        const uint32_t step_odd = fast::bit_cast<uint32_t>(after_odd) - fast::bit_cast<uint32_t>(odd);
         // A step too small to move the phase (no tone has one) is left to single steps.
         if (step_even == 0 || step_odd == 0) continue;
         step_even_[e] = step_even;
         step_odd_[e] = step_odd;
-        limit_[e] = std::bit_cast<uint32_t>(limit) & MANTISSA;
+        limit_[e] = fast::bit_cast<uint32_t>(limit) & MANTISSA;
         reciprocal_[e] = uint32_t((uint64_t(1) << 32) / step_even_[e]);
     }
 }
@@ -63,7 +63,7 @@ void SteadyPhase::advance(float& phase, float* out, int64_t n) const {
     int64_t j = 0;
     while (j < n) {
         const float b = phi;
-        const uint32_t bits = std::bit_cast<uint32_t>(b);
+        const uint32_t bits = fast::bit_cast<uint32_t>(b);
         const uint32_t e = bits >> 23;
         // A progression needs a positive phase in a binade that has one, and an even value
         // unless the step is the same from both parities.  All in whole spacings: the count
@@ -87,7 +87,7 @@ void SteadyPhase::advance(float& phase, float* out, int64_t n) const {
                         emit_progression(out + j, b, spacing, int32_t(m));
                     }
                 }
-                phi = std::bit_cast<float>(bits + uint32_t(m) * step);
+                phi = fast::bit_cast<float>(bits + uint32_t(m) * step);
                 j += m;
                 continue;
             }

@@ -1,13 +1,19 @@
 #!/bin/bash
 # Installs the Debian packages that building, running and testing need; does nothing when
-# they are all there.  usage: tools/install-deps.sh [windows]: the Linux build's packages, or
-# the Windows cross-build's (mingw-w64 and Wine, 32-bit Wine being an i386 package).
+# they are all there.  usage: tools/install-deps.sh [windows|web]: the Linux build's packages,
+# the Windows cross-build's (mingw-w64 and Wine, 32-bit Wine being an i386 package), or the web
+# build's (emscripten, and a browser with its driver for the page's tests).
 set -eu
 if [ "${1:-}" = windows ]; then
     packages=(
         cmake make dpkg-dev file libgtest-dev libcli11-dev
         g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64 libz-mingw-w64-dev
         wine wine64 wine32:i386
+    )
+elif [ "${1:-}" = web ]; then
+    packages=(
+        cmake make dpkg-dev libcli11-dev emscripten nodejs node-acorn
+        chromium chromium-driver python3-selenium
     )
 else
     packages=(

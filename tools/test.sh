@@ -2,7 +2,8 @@
 # Sets up the machine, builds, and runs every test: once in the normal build, once with
 # AddressSanitizer and UndefinedBehaviorSanitizer, those without windows once more with
 # ThreadSanitizer, then the fuzzers for a minute each, then the Windows builds under Wine
-# (32-bit and 64-bit), whose varnok-render must write Linux's bytes.
+# (32-bit and 64-bit) and the web build under node, whose varnok-render must write Linux's
+# bytes.
 set -eu
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -26,5 +27,7 @@ for tree in build-win32 build-win64; do
         continue
     fi
     (cd $tree && ctest --output-on-failure -j2)
-    bash tests/windows/render_identity_test.sh build/bin/varnok-render $tree/bin/varnok-render.exe
+    bash tests/render_identity_test.sh build/bin/varnok-render $tree/bin/varnok-render.exe
 done
+bash tools/build-web.sh
+bash tests/render_identity_test.sh build/bin/varnok-render build-web/bin/varnok-render.js

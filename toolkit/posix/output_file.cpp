@@ -134,7 +134,8 @@ int open_new(const std::string& path, OutputFile& out) {
     if (fd >= 0) {
         out.unnamed = fd;
         fd = dup(fd);
-    } else if (!unnamed || errno == EOPNOTSUPP || errno == EISDIR) { // no O_TMPFILE here
+    } else if (!unnamed || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+        // No O_TMPFILE here (EINVAL: a layer that does not know the flag, as node's)
         fd = create_named(out);
         if (fd >= 0 && !exists) {
             const mode_t mask = umask(0); // mkstemp made it 0600

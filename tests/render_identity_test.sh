@@ -1,13 +1,16 @@
 #!/bin/bash
-# The Windows varnok-render against Linux's, byte for byte, over a wide set of tones, each
-# written once over an existing file and once to standard output, from one batch file (Wine
-# starts once).
+# Another platform's varnok-render against Linux's, byte for byte, over a wide set of tones, each
+# written once over an existing file and once to standard output: the Windows program under Wine
+# (from one batch file, so that Wine starts once), or the WebAssembly one under node.
 set -u
-[ $# = 2 ] || { echo "usage: $0 LINUX_RENDER WIN_RENDER_EXE" >&2 && exit 2; }
-linux=$(realpath "$1") exe=$(realpath "$2")
-root=$(cd "$(dirname "$0")/../.." && pwd)
-arch=$(file -b "$exe" | sed -n 's/^PE32+ .*/win64/p; s/^PE32 .*/win32/p')
-[ -n "$arch" ] || { echo "render_identity: $exe is no Windows program" >&2 && exit 2; }
+[ $# = 2 ] || { echo "usage: $0 LINUX_RENDER WIN_RENDER_EXE|WEB_RENDER_JS" >&2 && exit 2; }
+linux=$(realpath "$1") program=$(realpath "$2")
+root=$(cd "$(dirname "$0")/.." && pwd)
+case $program in
+*.js) arch=web ;;
+*) arch=$(file -b "$program" | sed -n 's/^PE32+ .*/win64/p; s/^PE32 .*/win32/p') ;;
+esac
+[ -n "$arch" ] || { echo "render_identity: $program is no Windows or web program" >&2 && exit 2; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/file" "$work/stdout" "$work/err"
@@ -55,28 +58,42 @@ tones+=("--style 7 --seed 9 --fade-in --fade-out --sweep 5000 --duration 2.5"
     "--style 5 --rate 22050 --bits 16 --channels 1 --duration 512 --frequency 50 --sweep 12000"
     "--style 7 --rate 11025 --bits 8 --channels 2 --duration 512 --seed 5")
 
-# The Windows runs.  (Wine's cmd runs the right side of || whatever the status.)
-winexe="Z:${exe//\//\\}"
-# Tone $1 written to a file or to standard output ($2), standard error kept; a failed run is run
-# once more (one failed once in CI with no output, not in 3,000 runs since), noted each time.
-run_line() {
-    local run="\"$winexe\" ${tones[$1]} -o - >stdout\\$1.wav" note="$1 $2>>"
-    [ "$2" = file ] && run="\"$winexe\" ${tones[$1]} -o file\\$1.wav" && printf 'stale\n' >"$work/file/$1.wav"
-    printf '%s 2>err\\%s-%s.txt\r\nif errorlevel 1 (echo %sagain.txt & %s)\r\nif errorlevel 1 echo %sfailed.txt\r\n' \
-        "$run" "$1" "$2" "$note" "$run" "$note"
-}
-{
-    printf '@echo off\r\ntype nul >again.txt\r\n'
-    for i in "${!tones[@]}"; do run_line "$i" file && run_line "$i" stdout; done
-} >"$work/tones.bat"
 start=$SECONDS
-prefix=${WINE_RUN_PREFIX:-$(dirname "$exe")/../wine-prefix}
-(cd "$work" && "$root/tools/wine-run.sh" "$arch" "$prefix" cmd /c tones.bat) >"$work/wine.log" 2>&1
-wine_status=$?
-[ $wine_status = 0 ] || { echo "render_identity: Wine ended with status $wine_status:" && cat "$work/wine.log"; }
-while read -r i way; do
-    echo "render_identity: $way of tone $i run once more; its standard error was:" && cat "$work/err/$i-$way.txt"
-done < <(tr -d '\r' <"$work/again.txt")
+wine_status=0
+if [ $arch = web ]; then
+    # One node process a run, its standard error kept.
+    for i in "${!tones[@]}"; do
+        printf 'stale\n' >"$work/file/$i.wav"
+        eval "node \"\$program\" ${tones[$i]} -o \"\$work/file/$i.wav\"" 2>"$work/err/$i-file.txt" ||
+            echo "$i file" >>"$work/failed.txt"
+        eval "node \"\$program\" ${tones[$i]} -o - >\"\$work/stdout/$i.wav\"" 2>"$work/err/$i-stdout.txt" ||
+            echo "$i stdout" >>"$work/failed.txt"
+    done
+    touch "$work/again.txt"
+else
+    # The Windows runs.  (Wine's cmd runs the right side of || whatever the status.)
+    winexe="Z:${program//\//\\}"
+    # Tone $1 written to a file or to standard output ($2), standard error kept; a failed run is
+    # run once more (one failed once in CI with no output, not in 3,000 runs since), noted each
+    # time.
+    run_line() {
+        local run="\"$winexe\" ${tones[$1]} -o - >stdout\\$1.wav" note="$1 $2>>"
+        [ "$2" = file ] && run="\"$winexe\" ${tones[$1]} -o file\\$1.wav" && printf 'stale\n' >"$work/file/$1.wav"
+        printf '%s 2>err\\%s-%s.txt\r\nif errorlevel 1 (echo %sagain.txt & %s)\r\nif errorlevel 1 echo %sfailed.txt\r\n' \
+            "$run" "$1" "$2" "$note" "$run" "$note"
+    }
+    {
+        printf '@echo off\r\ntype nul >again.txt\r\n'
+        for i in "${!tones[@]}"; do run_line "$i" file && run_line "$i" stdout; done
+    } >"$work/tones.bat"
+    prefix=${WINE_RUN_PREFIX:-$(dirname "$program")/../wine-prefix}
+    (cd "$work" && "$root/tools/wine-run.sh" "$arch" "$prefix" cmd /c tones.bat) >"$work/wine.log" 2>&1
+    wine_status=$?
+    [ $wine_status = 0 ] || { echo "render_identity: Wine ended with status $wine_status:" && cat "$work/wine.log"; }
+    while read -r i way; do
+        echo "render_identity: $way of tone $i run once more; its standard error was:" && cat "$work/err/$i-$way.txt"
+    done < <(tr -d '\r' <"$work/again.txt")
+fi
 
 failed=0
 for i in "${!tones[@]}"; do
@@ -87,9 +104,9 @@ for i in "${!tones[@]}"; do
     done
 done
 if [ -s "$work/failed.txt" ]; then
-    echo "Windows runs that failed twice (tone and output):" "$(tr -d '\r' <"$work/failed.txt")"
+    echo "$arch runs that failed (tone and output):" "$(tr -d '\r' <"$work/failed.txt")"
     failed=$((failed + 1))
 fi
 echo "render_identity ($arch): ${#tones[@]} tones, each written to a file and to standard output;" \
-    "Wine ran for $((SECONDS - start)) s; runs repeated: $(wc -l <"$work/again.txt"); $failed failures"
+    "the $arch runs took $((SECONDS - start)) s; runs repeated: $(wc -l <"$work/again.txt"); $failed failures"
 [ $failed = 0 ] && [ $wine_status = 0 ]
