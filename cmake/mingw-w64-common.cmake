@@ -1,7 +1,7 @@
 # Shared by the two Windows toolchain files: mingw-w64's win32 thread-model compilers (the
 # posix ones link winpthreads statically, which imports process and wait functions that a
 # deliverable must not import), libraries from the cross prefix and the dependency prefix
-# that tools/windows-libs.sh fills, and everything linked statically so that the programs
+# that tools/cross-libs.sh fills, and everything linked statically so that the programs
 # import only system DLLs.  Expects VARNOK_MINGW_TRIPLE, VARNOK_MINGW_ARCH (i686 or x86_64)
 # and VARNOK_WINE (win32 or win64).
 set(CMAKE_SYSTEM_NAME Windows)
