@@ -2,8 +2,8 @@
 # Sets up the machine, builds, and runs every test: once in the normal build, once with
 # AddressSanitizer and UndefinedBehaviorSanitizer, those without windows once more with
 # ThreadSanitizer, then the fuzzers for a minute each, then the Windows builds under Wine
-# (32-bit and 64-bit) and the web build under node, whose varnok-render must write Linux's
-# bytes.
+# (32-bit and 64-bit) and the web build, whose varnok-render (under node) must write Linux's
+# bytes, and whose pages are used in headless Chromium.
 set -eu
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -31,3 +31,4 @@ for tree in build-win32 build-win64; do
 done
 bash tools/build-web.sh
 bash tests/render_identity_test.sh build/bin/varnok-render build-web/bin/varnok-render.js
+/usr/bin/python3 tests/web/page_test.py build-web build/bin/varnok-render
