@@ -10,7 +10,9 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 namespace {
 enum Variant { PLAIN, SWEEP, FADE_IN, FADE_OUT, BOTH_FADES, VARIANT_COUNT };
@@ -62,18 +64,23 @@ void compile(benchmark::State& state, int32_t style) {
 
 void register_all() {
     // Each of the fast path's thread schemes against one thread: a steady tone (the phase run
-    // ahead), a sweep and noise (the chain on one thread, the samples shared out).
-    for (unsigned threads : {1u, 2u})
-        for (auto [style, variant] :
-             {std::pair{0, PLAIN}, std::pair{0, SWEEP}, std::pair{7, PLAIN}})
-            benchmark::RegisterBenchmark(
-                ("threads/" + std::to_string(threads) + "/" + TONE_STYLE_NAMES[style] + "/" +
-                 VARIANT_NAMES[variant])
-                    .c_str(),
-                [=](benchmark::State& s) { fill(s, style, variant, false, threads); })
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime()
-                ->MinTime(0.5);
+    // ahead), a sweep and noise (the chain on one thread, the samples shared out); and every
+    // style on one thread, which the page's renderer is compared with (bench/web_compare.py).
+    std::vector<std::tuple<unsigned, int32_t, Variant>> rows;
+    for (int32_t style = 0; style < TONE_STYLE_COUNT; ++style)
+        rows.emplace_back(1u, style, PLAIN);
+    rows.emplace_back(1u, 0, SWEEP);
+    for (auto [style, variant] : {std::pair{0, PLAIN}, std::pair{0, SWEEP}, std::pair{7, PLAIN}})
+        rows.emplace_back(2u, style, variant);
+    for (auto [threads, style, variant] : rows)
+        benchmark::RegisterBenchmark(
+            ("threads/" + std::to_string(threads) + "/" + TONE_STYLE_NAMES[style] + "/" +
+             VARIANT_NAMES[variant])
+                .c_str(),
+            [=](benchmark::State& s) { fill(s, style, variant, false, threads); })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->MinTime(0.5);
     for (int32_t style : {0, 2, 5, 7})
         benchmark::RegisterBenchmark((std::string("compile/") + TONE_STYLE_NAMES[style]).c_str(),
                                      [=](benchmark::State& s) { compile(s, style); })

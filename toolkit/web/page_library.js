@@ -302,25 +302,18 @@ mergeInto(LibraryManager.library, {
   },
 
   page_audio_buffer__deps: ['$Page'],
-  page_audio_buffer: function(channels, bits, rate, data, size) {
-    var frames = Math.floor(size / (channels * bits / 8));
-    var buffer;
+  page_audio_buffer: function(frames, rate) {
     try {
-      buffer = Page.audio.createBuffer(2, Math.max(frames, 1), rate);
+      return Page.add({buffer: Page.audio.createBuffer(2, frames, rate), gain: 1, source: null});
     } catch (e) {
       return 0;
     }
-    var left = buffer.getChannelData(0), right = buffer.getChannelData(1);
-    for (var i = 0; i < frames; ++i) {
-      var at = data + i * channels * bits / 8;
-      for (var c = 0; c < channels; ++c) {
-        var v = bits == 8 ? (HEAPU8[at + c] - 128) / 128
-                          : (HEAP16[(at + 2 * c) >> 1]) / 32768;
-        if (c == 0) left[i] = v;
-        if (c == 1 || channels == 1) right[i] = v;
-      }
-    }
-    return Page.add({buffer: buffer, gain: 1, source: null});
+  },
+
+  page_audio_fill__deps: ['$Page'],
+  page_audio_fill: function(handle, channel, samples, first, n) {
+    Page.objects[handle].buffer.copyToChannel(HEAPF32.subarray(samples >> 2, (samples >> 2) + n),
+                                              channel, first);
   },
 
   page_audio_play__deps: ['$Page'],
