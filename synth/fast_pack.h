@@ -13,3 +13,9 @@ void write_block(const int16_t* s, int32_t n, int32_t bytes_per_sample, int32_t 
                  uint8_t* out);
 // Copies n bytes into the image, with stores that bypass the caches where the machine has them.
 void stream_copy(uint8_t* dst, const uint8_t* src, size_t n);
+// Whether it has them: elsewhere a block is packed straight into the image, not copied.
+#if defined(__SSE2__)
+constexpr bool STREAMING_STORES = true;
+#else
+constexpr bool STREAMING_STORES = false;
+#endif

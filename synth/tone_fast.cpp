@@ -73,7 +73,7 @@ void shape_block(const ToneSetup& t, Destination& dst, int64_t first, int32_t n,
     if (!out) return;
     if (dst.streams()) {
         write_block(s, n, t.bytes_per_sample, t.channels, out);
-    } else if (t.block_align <= 4) {
+    } else if (STREAMING_STORES && t.block_align <= 4) {
         alignas(64) uint8_t frames[4 * BLOCK];
         write_block(s, n, t.bytes_per_sample, t.channels, frames);
         stream_copy(out, frames, size_t(n) * size_t(t.block_align));
