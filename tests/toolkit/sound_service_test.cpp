@@ -72,16 +72,16 @@ TEST_F(SoundService, LoadsCopyTheDataAndNameTheSound) {
                             "release 1"}));
 }
 
-// A static number gives the native handle, and its old sound goes only when a new one loads;
-// the service refuses data below its own least size before the driver sees it.
+// A static number (0 is one) gives the native handle, and its old sound goes only when a new
+// one loads; the service refuses data below its own least size before the driver sees it.
 TEST_F(SoundService, AStaticNumberIsReplacedOnlyByASoundThatLoads) {
-    EXPECT_EQ(sound_load_wav_memory(4, img.data()), 1);
-    EXPECT_EQ(sound_load_wav_memory(4, make_wav(1, 8, 5512, Bytes(3, 128)).data()), 0);
+    EXPECT_EQ(sound_load_wav_memory(0, img.data()), 1);
+    EXPECT_EQ(sound_load_wav_memory(0, make_wav(1, 8, 5512, Bytes(3, 128)).data()), 0);
     rec.create_ok = false;
-    EXPECT_EQ(sound_load_wav_memory(4, img.data()), 0);
-    EXPECT_EQ(sound_exists(4), 1);
+    EXPECT_EQ(sound_load_wav_memory(0, img.data()), 0);
+    EXPECT_EQ(sound_exists(0), 1);
     rec.create_ok = true;
-    EXPECT_EQ(sound_load_wav_memory(4, make_wav(1, 8, 5512, Bytes(4, 128)).data()), 2);
+    EXPECT_EQ(sound_load_wav_memory(0, make_wav(1, 8, 5512, Bytes(4, 128)).data()), 2);
     EXPECT_EQ(rec.log, (Log{"open", "create 1 1x16@22050", "create 2 1x8@5512", "release 1"}));
 }
 
